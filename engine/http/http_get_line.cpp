@@ -1,0 +1,46 @@
+#include "http/http_get_line.h"
+
+#include "crypto/scramble.h"
+#include "platform/http_transport.h"
+#include "provider_config.h"
+
+namespace zelquo {
+
+std::string HttpStatusErrorText(int status) {
+  // Tested in this order; the specific codes come before the ranges they lie in.
+  if (status == 401) return "Error: Access denied.";
+  if (status == 400) return "Error:Unintelligble request.";
+  if (status == 404) return "Error:Requested URL not found.";
+  if (status == 405) return "Error:Server does not support requested method.";
+  if (status == 500) return "Error:Unknown server error.";
+  if (status == 503) return "Error:Server capacity reached.";
+  if (status >= 400 && status <= 499) return "Error:Request Error.";
+  if (status >= 501) return kErrorServerError;
+  return "Error:Unknown Error.";
+}
+
+std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::milliseconds timeout) {
+  platform::HttpGetRequest request;
+  request.url = std::string(url);
+  request.port = port;
+  // The header line is kept scrambled in the program and unscrambled afresh for every request.
+  request.extra_header_line = UnscrambleText(provider::kScrambledClientHeaderLine);
+  request.timeout = timeout;
+
+  const platform::HttpGetOutcome outcome = platform::HttpGetFirstLine(request);
+  switch (outcome.kind) {
+    case platform::HttpGetOutcome::Kind::kMalformedUrl:
+      return kErrorMalformedUrl;
+    case platform::HttpGetOutcome::Kind::kTransportFailure:
+      return kErrorServerError;
+    case platform::HttpGetOutcome::Kind::kStatus:
+      break;
+  }
+  return outcome.status == 200 ? outcome.first_line : HttpStatusErrorText(outcome.status);
+}
+
+std::string OpenUrlLine(std::string_view url, std::chrono::milliseconds timeout) {
+  return platform::OpenUrlFirstLine(std::string(url), timeout).value_or(std::string());
+}
+
+}  // namespace zelquo

@@ -1,0 +1,36 @@
+// One provider exchange: a GET request that yields one line of text. Callers never see status
+// codes, headers or exceptions: they get the first body line of a 200 answer, or a text that
+// begins with "Error".
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zelquo {
+
+// Every phase of an exchange (connect, send, receive) gives up after this long.
+inline constexpr std::chrono::milliseconds kHttpGetLineTimeout{120000};
+inline constexpr std::chrono::milliseconds kOpenUrlLineTimeout{90000};
+
+inline constexpr char kErrorMalformedUrl[] = "Error:Malformed url.";
+inline constexpr char kErrorServerError[] = "Error:Server Error.";
+
+// GET url (an absolute "http://" URL, sent as it is) on the given port, whatever port the URL
+// names, with the client header line added. The result is the first line of a 200 answer
+// (without CR bytes and the line feed) or one of the "Error" texts of HttpStatusErrorText,
+// kErrorMalformedUrl (no traffic at all) or kErrorServerError (resolution, connection,
+// time-out or transfer failure).
+[[nodiscard]] std::string HttpGetLine(std::string_view url, std::uint16_t port,
+                                      std::chrono::milliseconds timeout = kHttpGetLineTimeout);
+
+// Fetches any URL the platform's URL opener accepts, directly (no proxy), without the client
+// header line and without looking at the status; the first body line, or empty text on failure.
+[[nodiscard]] std::string OpenUrlLine(std::string_view url,
+                                      std::chrono::milliseconds timeout = kOpenUrlLineTimeout);
+
+// The result text for a status other than 200.
+[[nodiscard]] std::string HttpStatusErrorText(int status);
+
+}  // namespace zelquo

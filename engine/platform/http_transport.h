@@ -1,0 +1,37 @@
+// The platform's HTTP client, reduced to what the engine needs: one GET that reports the status
+// and the first line of the body. Windows uses WinInet, POSIX uses libcurl. Mapping the outcome to
+// the engine's texts is left to http_get_line.cpp.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace zelquo::platform {
+
+struct HttpGetRequest {
+  std::string url;
+  std::uint16_t port = 80;          // used instead of any port the URL names
+  std::string extra_header_line;    // one "Name:value" line, sent once
+  std::chrono::milliseconds timeout{120000};
+};
+
+struct HttpGetOutcome {
+  enum class Kind {
+    kMalformedUrl,      // not an "http://" URL with a host; nothing was sent
+    kTransportFailure,  // resolution, connection, time-out or transfer failure
+    kStatus,            // an answer arrived
+  } kind = Kind::kTransportFailure;
+  int status = 0;
+  std::string first_line;  // only read for status 200
+};
+
+// GET through the system's preconfigured proxy settings, cache neither read nor written.
+[[nodiscard]] HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request);
+
+// GET of any URL the platform accepts, direct (no proxy), status not examined; nothing on failure.
+[[nodiscard]] std::optional<std::string> OpenUrlFirstLine(const std::string& url,
+                                                          std::chrono::milliseconds timeout);
+
+}  // namespace zelquo::platform

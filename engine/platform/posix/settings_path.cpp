@@ -1,0 +1,15 @@
+// POSIX form of the settings path: the program's own folder, exactly as the system names it.
+#include "settings/settings_path.h"
+
+#include "platform/module_path.h"
+
+namespace zelquo {
+
+std::string GetSettingsPath() {
+  const std::string program = platform::GetModuleFilePath();
+  const auto slash = program.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string("./") : program.substr(0, slash + 1);
+  return folder + kSettingsFileName;
+}
+
+}  // namespace zelquo

@@ -1,0 +1,39 @@
+// An INI file held as its bytes, read and edited with the semantics of the Windows profile
+// functions: section and key names match without regard to case, the first matching section and
+// the first matching key in it win, whitespace around names and values is not part of them,
+// a value in matching quotes loses the quotes, and a write replaces the value in place, leaving
+// every other byte of the file as it was. Reading and writing files is left to the caller.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zelquo {
+
+class CIniDocument {
+ public:
+  // new_line is used for lines added to a document that has no line end of its own yet.
+  explicit CIniDocument(std::string bytes, std::string_view new_line = "\n");
+
+  // The value of key in section, or nothing when the key is absent (a key line without "=" counts
+  // as absent). The value stops at a NUL byte, as a C string would.
+  [[nodiscard]] std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+
+  // Sets key to value, adding the key at the end of the section, or the section at the end of the
+  // document, when missing. Line breaks in the value are dropped so that a value can never add
+  // lines of its own. False (and no change) for a section or key name that cannot be stored.
+  bool Set(std::string_view section, std::string_view key, std::string_view value);
+
+  [[nodiscard]] const std::string& Bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+  std::string new_line_;
+};
+
+// The profile integer parse: an optional sign and the leading decimal digits of the text
+// (surrounding whitespace skipped); 0 when there are none.
+[[nodiscard]] int ParseProfileInt(std::string_view text);
+
+}  // namespace zelquo

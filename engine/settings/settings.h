@@ -1,0 +1,65 @@
+// Typed access to the settings section of the shared settings file. Nothing is cached: every read
+// and write goes to the file when it is made, so other programs' changes are seen at once.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "settings/settings_keys.h"
+
+namespace zelquo {
+
+inline constexpr char kSettingsSection[] = "Zelquo IP Update Client";
+
+// One settings file. The engine's operations take the file they work on, so that tests can give
+// them a file of their own; programs use ProgramSettings().
+class CSettingsFile {
+ public:
+  explicit CSettingsFile(std::string path) : path_(std::move(path)) {}
+
+  [[nodiscard]] const std::string& Path() const { return path_; }
+
+  // The stored text (at most 254 characters), or fallback when the key is absent.
+  [[nodiscard]] std::string ReadText(std::string_view key, std::string_view fallback) const;
+  // The leading decimal digits of the stored value (0 when there are none), or fallback when
+  // the key is absent.
+  [[nodiscard]] int ReadInt(std::string_view key, int fallback) const;
+  // "true" or a number parsing as 1 is true, "false" or a number parsing as 0 is false (so is
+  // any text without leading digits); other numbers, and an absent key, give fallback.
+  [[nodiscard]] bool ReadBool(std::string_view key, bool fallback) const;
+  // Writes fail silently (a read-only folder, say): the next read returns the old value.
+  bool WriteText(std::string_view key, std::string_view value) const;
+  bool WriteInt(std::string_view key, int value) const;
+
+  [[nodiscard]] std::string Read(const keys::TextKey& key) const { return ReadText(key.name, key.fallback); }
+  [[nodiscard]] int Read(const keys::IntKey& key) const { return ReadInt(key.name, key.fallback); }
+  bool Write(const keys::TextKey& key, std::string_view value) const { return WriteText(key.name, value); }
+  bool Write(const keys::IntKey& key, int value) const { return WriteInt(key.name, value); }
+
+  // Numbered lists: the count (0 when absent) and entry number n (from 1; empty when absent).
+  [[nodiscard]] int ReadCount(const keys::ListKey& list) const { return ReadInt(list.count, 0); }
+  [[nodiscard]] std::string ReadEntry(const keys::ListKey& list, int n) const;
+  // Appends an entry: writes entry count+1, then the new count.
+  void AppendEntry(const keys::ListKey& list, std::string_view value) const;
+  // Removes entry n: moves the later entries down by one and writes count-1. The old last entry
+  // stays in the file; readers ignore entries above the count.
+  void RemoveEntry(const keys::ListKey& list, int n) const;
+
+ private:
+  std::string path_;
+};
+
+// The settings file of the running program, at GetSettingsPath() as it is now.
+[[nodiscard]] CSettingsFile ProgramSettings();
+
+// The decimal text of n, as used for numbered keys.
+[[nodiscard]] std::string IntToText(int n);
+
+// The operations on the running program's settings file.
+[[nodiscard]] std::string ReadSettingText(std::string_view key, std::string_view fallback);
+void WriteSettingText(std::string_view key, std::string_view value);
+[[nodiscard]] int ReadSettingInt(std::string_view key, int fallback);
+void WriteSettingInt(std::string_view key, int value);
+[[nodiscard]] bool ReadSettingBool(std::string_view key, bool fallback);
+
+}  // namespace zelquo

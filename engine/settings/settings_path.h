@@ -1,0 +1,22 @@
+// Where the shared settings file lives, beside the programs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zelquo {
+
+inline constexpr char kSettingsFileName[] = "ZelquoIUC.ini";
+
+// The settings path as the Windows programs form it: the whole program path lower-cased, every
+// occurrence of the program's own (lower-case) file name removed, then kSettingsFileName
+// appended. A copy of a program under another name therefore looks for "<its own path>ZelquoIUC.ini".
+[[nodiscard]] std::string BuildSettingsPathFromModulePath(std::string_view module_path,
+                                                          std::string_view program_file_name);
+
+// The settings path of the running program, built afresh on every call. On Windows this is
+// BuildSettingsPathFromModulePath of the program file; on POSIX it is the program's folder
+// (kept as it is, since the file system there is case-sensitive) plus kSettingsFileName.
+[[nodiscard]] std::string GetSettingsPath();
+
+}  // namespace zelquo

@@ -1,0 +1,36 @@
+// The detection-method dispatcher: which IPv4 address the provider is to publish, by the
+// user's method. The answer is a dotted address, empty text (let the provider take the address
+// the request comes from) or kDetectionAbort (the network-card method failed).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "detection/ip_check_servers.h"
+#include "reporting/message_sinks.h"
+#include "settings/settings.h"
+
+namespace zelquo {
+
+inline constexpr char kDetectionAbort[] = "abort";
+
+enum class DetectionMethod { kClientSide = 0, kServerSide = 1, kBoth = 2, kStaticAddress = 3, kNetworkCard = 4 };
+
+struct DetectionContext {
+  const CSettingsFile& settings;
+  MessageSink activity;  // progress messages; may be empty
+  // The tray program and the service rewrite the network-card method as server side before
+  // detecting; the console utility keeps it.
+  bool retire_network_card_method = false;
+  std::vector<IpCheckAttempt> ip_check_attempts = ProductionIpCheckAttempts();
+  std::chrono::milliseconds http_timeout = kHttpGetLineTimeout;
+  IpCheckAttempt ip_check_from_server{};  // empty host: the production primary host on 8245
+};
+
+[[nodiscard]] std::string DetectIpAddress(const DetectionContext& context);
+
+// The address of the network card whose MAC text equals mac exactly, or kDetectionAbort.
+[[nodiscard]] std::string DetectIpByMac(std::string_view mac);
+
+}  // namespace zelquo

@@ -50,6 +50,28 @@ bool IsHttpUrlWithHost(const std::string& url) {
   return ok;
 }
 
+// The caller's URL is sent as it is, except that spaces go out as %20, as the Windows client's
+// request object writes them.
+std::string EscapeSpaces(const std::string& url) {
+  std::string escaped;
+  for (const char c : url) {
+    if (c == ' ') {
+      escaped += "%20";
+    } else {
+      escaped.push_back(c);
+    }
+  }
+  return escaped;
+}
+
+std::string SpellHeaderLine(const std::string& line) {
+  const auto colon = line.find(':');
+  if (colon == std::string::npos) return line;
+  std::string_view value = std::string_view(line).substr(colon + 1);
+  while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+  return line.substr(0, colon) + ": " + std::string(value);
+}
+
 struct Transfer {
   CURL* handle;
   bool only_status_200;  // read the body of 200 answers only
@@ -94,19 +116,20 @@ void SetCommonOptions(CURL* handle, const std::string& url, std::chrono::millise
 
 HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   using Kind = HttpGetOutcome::Kind;
-  if (!IsHttpUrlWithHost(request.url)) return {Kind::kMalformedUrl, 0, {}};
+  const std::string url = EscapeSpaces(request.url);
+  if (!IsHttpUrlWithHost(url)) return {Kind::kMalformedUrl, 0, {}};
   CurlEasy handle = NewEasyHandle();
   if (!handle) return {Kind::kTransportFailure, 0, {}};
 
   Transfer transfer{handle.get(), true, {}, false};
   const std::string agent = GetProgramAppName();
-  SetCommonOptions(handle.get(), request.url, request.timeout, agent, transfer);
+  SetCommonOptions(handle.get(), url, request.timeout, agent, transfer);
   curl_easy_setopt(handle.get(), CURLOPT_PROTOCOLS_STR, "http");
   curl_easy_setopt(handle.get(), CURLOPT_PORT, static_cast<long>(request.port));
-  CurlList headers(curl_slist_append(nullptr, request.extra_header_line.c_str()));
-  // The same cache directives the Windows client sends for a reload that bypasses caches.
-  headers.reset(curl_slist_append(headers.release(), "Pragma: no-cache"));
-  headers.reset(curl_slist_append(headers.release(), "Cache-Control: no-cache"));
+  // The header goes out as "Name: value", and curl's own Accept line is left out, so the request
+  // reads as the Windows client's does.
+  CurlList headers(curl_slist_append(nullptr, SpellHeaderLine(request.extra_header_line).c_str()));
+  headers.reset(curl_slist_append(headers.release(), "Accept:"));
   curl_easy_setopt(handle.get(), CURLOPT_HTTPHEADER, headers.get());
 
   const CURLcode result = curl_easy_perform(handle.get());

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdlib>
+
 #include "http/first_line_reader.h"
 #include "platform/module_path.h"
 
@@ -36,8 +38,9 @@ constexpr DWORD kTimeoutOptions[] = {
     INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
     INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT};
 
-constexpr DWORD kHttpGetFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE;
+// A redirect is an answer of its own (reported as an unknown status), never followed.
+constexpr DWORD kHttpGetFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
+                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 constexpr DWORD kOpenUrlFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII;
 constexpr DWORD_PTR kContext = 1;
@@ -49,14 +52,25 @@ void SetTimeouts(HINTERNET session, std::chrono::milliseconds timeout) {
   }
 }
 
-// Reads up to the first line feed; false when a read fails.
+// Reads up to the first line feed; false when a read fails, or when the body ends before the
+// line does and short of the length the server announced (a cut-off answer is no answer).
 bool ReadFirstLine(HINTERNET file, std::string& line) {
   CFirstLineReader reader;
   char buffer[512];
+  unsigned long long received = 0;
   for (;;) {
     DWORD got = 0;
     if (!InternetReadFile(file, buffer, sizeof buffer, &got)) return false;
+    received += got;
     if (got == 0 || reader.Feed(std::string_view(buffer, got))) break;
+  }
+  if (!reader.Complete()) {
+    char length[32] = {};
+    DWORD size = sizeof length - 1;
+    if (HttpQueryInfoA(file, HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr) &&
+        received < std::strtoull(length, nullptr, 10)) {
+      return false;
+    }
   }
   line = reader.Line();
   return true;
@@ -108,16 +122,22 @@ HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   CInternetHandle file(HttpOpenRequestA(connection.Get(), "GET", url.object.c_str(), nullptr, nullptr,
                                         nullptr, kHttpGetFlags, kContext));
   if (!file) return {Kind::kTransportFailure, 0, {}};
+  // Windows hands the session's time-outs down to its connections and requests; Wine hands down
+  // only the connect time-out and leaves send and receive unlimited, so the request gets them too.
+  SetTimeouts(connection.Get(), request.timeout);
+  SetTimeouts(file.Get(), request.timeout);
 
   const std::string header = request.extra_header_line + "\r\n";
   HttpAddRequestHeadersA(file.Get(), header.c_str(), static_cast<DWORD>(header.size()),
                          HTTP_ADDREQ_FLAG_ADD_IF_NEW);
   if (!HttpSendRequestA(file.Get(), nullptr, 0, nullptr, 0)) return {Kind::kTransportFailure, 0, {}};
 
+  // No status at all means the server closed without answering: a failed exchange.
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (!HttpQueryInfoA(file.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
-    status = 0;
+  if (!HttpQueryInfoA(file.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+      status == 0) {
+    return {Kind::kTransportFailure, 0, {}};
   }
   HttpGetOutcome outcome{Kind::kStatus, static_cast<int>(status), {}};
   if (status == 200 && !ReadFirstLine(file.Get(), outcome.first_line)) {
@@ -141,6 +161,7 @@ std::optional<std::string> OpenUrlFirstLine(const std::string& url, std::chrono:
   SetTimeouts(session.Get(), timeout);
   CInternetHandle file(InternetOpenUrlA(session.Get(), url.c_str(), nullptr, 0, kOpenUrlFlags, kContext));
   if (!file) return std::nullopt;
+  SetTimeouts(file.Get(), timeout);
   std::string line;
   if (!ReadFirstLine(file.Get(), line)) return std::nullopt;
   return line;

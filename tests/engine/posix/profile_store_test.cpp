@@ -1,0 +1,160 @@
+// Properties of the POSIX settings store that the Windows profile functions do not promise:
+// several writing processes, failed and interrupted writes, and files it must not replace.
+#include "platform/profile_store.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "settings/ini_document.h"
+#include "test_files.h"
+
+namespace zelquo::platform {
+namespace {
+
+using testing::CScratchFolder;
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+constexpr char kSection[] = "Zelquo IP Update Client";
+
+// Runs body in a child process and returns its exit status.
+template <typename Body>
+int InChild(Body body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(PosixProfileStoreTest, WritesFromManyProcessesAtOnceAreAllKept) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  constexpr int kWriters = 6;
+  constexpr int kKeysEach = 25;
+  std::vector<pid_t> children;
+  for (int writer = 0; writer < kWriters; ++writer) {
+    const pid_t child = fork();
+    if (child == 0) {
+      for (int k = 0; k < kKeysEach; ++k) {
+        const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(k);
+        if (!ProfileWriteText(path, kSection, key, key + "-value")) _exit(1);
+      }
+      _exit(0);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (int writer = 0; writer < kWriters; ++writer) {
+    for (int k = 0; k < kKeysEach; ++k) {
+      const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(k);
+      EXPECT_EQ(ProfileReadText(path, kSection, key, ""), key + "-value");
+    }
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
+      << "no temporary files are left behind";
+}
+
+TEST(PosixProfileStoreTest, AWriteThatFailsHalfwayLeavesTheOldFile) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  WriteBytes(path, "[Zelquo IP Update Client]\nusername=alice\n");
+  const std::string before = ReadBytes(path);
+  // A file-size limit makes the write of the new content fail part of the way, as a full disk
+  // would.
+  const int result = InChild([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64, 64};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return ProfileWriteText(path, kSection, "command", std::string(200, 'c')) ? 1 : 0;
+  });
+  EXPECT_EQ(result, 0) << "the write must report failure";
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+TEST(PosixProfileStoreTest, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  const std::string a(200000, 'a');
+  const std::string b(200000, 'b');
+  ASSERT_TRUE(ProfileWriteText(path, kSection, "command", a));
+  for (int round = 0; round < 5; ++round) {
+    const pid_t child = fork();
+    if (child == 0) {
+      for (int i = 0;; ++i) ProfileWriteText(path, kSection, "command", i % 2 ? a : b);
+    }
+    usleep(20000 + round * 7000);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const auto value = CIniDocument(ReadBytes(path)).Find(kSection, "command");
+    ASSERT_TRUE(value.has_value());
+    EXPECT_TRUE(*value == a || *value == b) << "length " << value->size();
+  }
+}
+
+TEST(PosixProfileStoreTest, AWriteKeepsTheFilesModeAndCreatesNewFilesByTheUmask) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  ASSERT_TRUE(ProfileWriteText(path, kSection, "username", "alice"));
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  ASSERT_TRUE(ProfileWriteText(path, kSection, "username", "bob"));
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(PosixProfileStoreTest, SomethingOtherThanARegularFileIsNeverReplaced) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  EXPECT_EQ(ProfileReadText(path, kSection, "username", "default"), "default");
+  EXPECT_EQ(ProfileReadInt(path, kSection, "serverport", 80), 80);
+  EXPECT_FALSE(ProfileWriteText(path, kSection, "username", "alice"));
+  struct stat info {};
+  ASSERT_EQ(lstat(path.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST(PosixProfileStoreTest, AFileThatCannotBeReadIsNotOverwritten) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  WriteBytes(path, "[Zelquo IP Update Client]\nusername=alice\n");
+  ASSERT_EQ(chmod(path.c_str(), 0000), 0);
+  // The folder stays writable to everyone, so only the unreadable file can stop the write.
+  ASSERT_EQ(chmod(folder.Path().c_str(), 0777), 0);
+  const int result = InChild([&] {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 2;
+    const bool defaults = ProfileReadText(path, kSection, "username", "none") == "none";
+    const bool refused = !ProfileWriteText(path, kSection, "username", "mallory");
+    return defaults && refused ? 0 : 1;
+  });
+  EXPECT_EQ(result, 0);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  EXPECT_EQ(ProfileReadText(path, kSection, "username", ""), "alice");
+}
+
+TEST(PosixProfileStoreTest, AMissingFolderFailsTheWriteCleanly) {
+  CScratchFolder folder;
+  const std::string path = folder.File("missing/ZelquoIUC.ini");
+  EXPECT_FALSE(ProfileWriteText(path, kSection, "username", "alice"));
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "missing"));
+}
+
+}  // namespace
+}  // namespace zelquo::platform

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on Debian 12 (as root). Does nothing when all of it is
+# already there, so it is safe to run again.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest pkg-config libcurl4-openssl-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+  wine wine64 xvfb xauth
+  iproute2 procps util-linux libcap2-bin
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+
+if ((${#missing[@]} > 0)); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -7,16 +7,18 @@
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// after the Winsock headers
 #include <windows.h>
 #else
 #include <arpa/inet.h>
-#include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace standin::net {
@@ -102,8 +104,8 @@ int WaitNative(std::span<const Handle> sockets, bool for_write, std::chrono::mil
   timeval wait{};
   wait.tv_sec = static_cast<long>(timeout.count() / 1000);
   wait.tv_usec = static_cast<long>((timeout.count() % 1000) * 1000);
-  const int ready = ::select(0, for_write ? nullptr : &set, for_write ? &set : nullptr, &errors,
-                             &wait);
+  const int ready =
+      ::select(0, for_write ? nullptr : &set, for_write ? &set : nullptr, &errors, &wait);
   if (ready <= 0) return -1;
   for (std::size_t i = 0; i < sockets.size(); ++i) {
     const auto native = static_cast<NativeHandle>(sockets[i]);
@@ -160,8 +162,8 @@ int WaitNative(std::span<const Handle> sockets, bool for_write, std::chrono::mil
   std::vector<pollfd> polled;
   polled.reserve(sockets.size());
   for (const Handle handle : sockets) {
-    polled.push_back(
-        pollfd{static_cast<NativeHandle>(handle), static_cast<short>(for_write ? POLLOUT : POLLIN), 0});
+    polled.push_back(pollfd{static_cast<NativeHandle>(handle),
+                            static_cast<short>(for_write ? POLLOUT : POLLIN), 0});
   }
   const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(timeout.count()));
   if (ready <= 0) return -1;

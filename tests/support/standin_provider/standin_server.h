@@ -5,7 +5,8 @@
 // request head (everything up to the blank line), records it, then answers as the path's reply
 // says. Request bodies are not read. A path with no reply gets 404 with an empty body; a head it
 // cannot parse gets 400, a head over 64 KiB gets 431; both are recorded all the same, with
-// `problem` saying what was wrong, so a test can see what a faulty client sent.
+// `problem` saying what was wrong, so a test can see what a faulty client sent. A HEAD request
+// gets the answer's head only.
 #pragma once
 
 #include <chrono>
@@ -20,6 +21,7 @@
 
 namespace standin {
 
+// The longest request head read, blank line included; a longer one is answered 431.
 inline constexpr std::size_t kMaxRequestHead = 64 * 1024;
 
 struct Reply {
@@ -41,9 +43,9 @@ struct Reply {
   bool keep_open_after_answer = false;
 };
 
-[[nodiscard]] Reply Text(std::string body);                                // 200 with this body
-[[nodiscard]] Reply Status(int status);                                    // empty body
-[[nodiscard]] Reply Redirect(std::string location, int status = 302);      // with Location
+[[nodiscard]] Reply Text(std::string body);                            // 200 with this body
+[[nodiscard]] Reply Status(int status);                                // empty body
+[[nodiscard]] Reply Redirect(std::string location, int status = 302);  // with Location
 
 struct RecordedRequest {
   std::uint16_t local_port = 0;  // the server's side of the connection
@@ -87,6 +89,7 @@ class Server {
   // Answered in order; once used up, the last one repeats. Throws std::invalid_argument if empty.
   void QueueReplies(std::string path, std::vector<Reply> replies);
   // For connections to one local port only; these take precedence over the port-less ones.
+  // Port 0 means the port-less entry.
   void SetReply(std::uint16_t port, std::string path, Reply reply);
   void QueueReplies(std::uint16_t port, std::string path, std::vector<Reply> replies);
 

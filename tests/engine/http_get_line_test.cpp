@@ -1,0 +1,196 @@
+#include "http/http_get_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "crypto/scramble.h"
+#include "provider_config.h"
+#include "standin_provider/standin_server.h"
+
+namespace zelquo {
+namespace {
+
+using namespace std::chrono_literals;
+
+class HttpGetLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = server_.Listen();
+    server_.Start();
+  }
+
+  [[nodiscard]] std::string Url(std::string_view path_and_query) const {
+    return "http://127.0.0.1" + std::string(path_and_query);
+  }
+
+  standin::Server server_;
+  std::uint16_t port_ = 0;
+};
+
+TEST_F(HttpGetLineTest, StatusTable) {
+  const struct {
+    int status;
+    const char* expected;
+  } kRows[] = {
+      {401, "Error: Access denied."},
+      {400, "Error:Unintelligble request."},
+      {404, "Error:Requested URL not found."},
+      {405, "Error:Server does not support requested method."},
+      {500, "Error:Unknown server error."},
+      {503, "Error:Server capacity reached."},
+      {402, "Error:Request Error."},
+      {403, "Error:Request Error."},
+      {406, "Error:Request Error."},
+      {499, "Error:Request Error."},
+      {501, "Error:Server Error."},
+      {502, "Error:Server Error."},
+      {504, "Error:Server Error."},
+      {599, "Error:Server Error."},
+      {201, "Error:Unknown Error."},
+      {204, "Error:Unknown Error."},
+      {301, "Error:Unknown Error."},
+      {302, "Error:Unknown Error."},
+  };
+  for (const auto& row : kRows) {
+    standin::Reply reply = standin::Status(row.status);
+    reply.body = "good 1.2.3.4\n";  // a body that must not be read
+    if (row.status == 204 || row.status == 304) reply.body.clear();
+    server_.SetReply("/status", reply);
+    EXPECT_EQ(HttpGetLine(Url("/status"), port_), row.expected) << row.status;
+  }
+  server_.SetReply("/redirect", standin::Redirect("http://127.0.0.1/elsewhere"));
+  EXPECT_EQ(HttpGetLine(Url("/redirect"), port_), "Error:Unknown Error.");
+  EXPECT_EQ(server_.Requests().back().path, "/redirect") << "a redirect is never followed";
+  // The table on its own, for codes a live server is unlikely to send.
+  EXPECT_EQ(HttpStatusErrorText(0), "Error:Unknown Error.");
+  EXPECT_EQ(HttpStatusErrorText(199), "Error:Unknown Error.");
+  EXPECT_EQ(HttpStatusErrorText(1000), "Error:Server Error.");
+}
+
+TEST_F(HttpGetLineTest, FirstLineOfA200Body) {
+  const struct {
+    std::string body;
+    std::string expected;
+  } kRows[] = {
+      {"good 203.0.113.9\r\nsecond line\r\n", "good 203.0.113.9"},
+      {"nochg", "nochg"},
+      {"a\rb\rc\r\n", "abc"},
+      {"", ""},
+      {"\nafter an empty first line", ""},
+      {"\r\r\r", ""},
+      {"ip\xe9\x80\xff\n", "ip\xe9\x80\xff"},
+  };
+  for (const auto& row : kRows) {
+    server_.SetReply("/line", standin::Text(row.body));
+    EXPECT_EQ(HttpGetLine(Url("/line"), port_), row.expected) << row.body;
+  }
+}
+
+TEST_F(HttpGetLineTest, AHugeBodyYieldsItsFirstLineOnly) {
+  standin::Reply reply = standin::Text("good 198.51.100.7\n");
+  reply.filler_bytes = 64 * 1024 * 1024;
+  server_.SetReply("/huge", reply);
+  EXPECT_EQ(HttpGetLine(Url("/huge"), port_), "good 198.51.100.7");
+}
+
+TEST_F(HttpGetLineTest, RequestCarriesTheUrlAsWrittenTheAgentAndOneClientHeader) {
+  server_.SetReply("/nic/update", standin::Text("good 1.2.3.4"));
+  const std::string target = "/nic/update?ver=4.43&hostname=host.example.org&password=0123&myip=1.2.3.4";
+  ASSERT_EQ(HttpGetLine(Url(target), port_), "good 1.2.3.4");
+
+  // The same request retried on another port still carries the header once.
+  standin::Server second;
+  const std::uint16_t other_port = second.Listen();
+  second.SetReply("/nic/update", standin::Text("nochg"));
+  second.Start();
+  ASSERT_EQ(HttpGetLine(Url(target), other_port), "nochg");
+
+  const std::string header_line = UnscrambleText(provider::kScrambledClientHeaderLine);
+  const std::string header_name = header_line.substr(0, header_line.find(':'));
+  const std::string header_value = header_line.substr(header_line.find(':') + 1);
+  for (const auto& request : {server_.Requests().at(0), second.Requests().at(0)}) {
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.target, target);
+    EXPECT_EQ(request.CountHeader(header_name), 1u);
+    EXPECT_EQ(request.Header(header_name), header_value);
+    EXPECT_EQ(request.Header("User-Agent"), "engine_test");
+    EXPECT_EQ(request.Header("Host").substr(0, 9), "127.0.0.1");
+  }
+}
+
+TEST_F(HttpGetLineTest, ThePortInTheUrlIsIgnored) {
+  server_.SetReply("/x", standin::Text("reached"));
+  EXPECT_EQ(HttpGetLine("http://127.0.0.1:81/x", port_), "reached");
+  EXPECT_EQ(server_.RequestCount(), 1u);
+}
+
+TEST_F(HttpGetLineTest, NonHttpUrlsAreMalformedAndSendNothing) {
+  for (const std::string url : {"https://127.0.0.1/x", "ftp://127.0.0.1/x", "127.0.0.1/x", "", "http://",
+                                "file:///etc/passwd", "gopher://127.0.0.1/x"}) {
+    EXPECT_EQ(HttpGetLine(url, port_), kErrorMalformedUrl) << url;
+  }
+  EXPECT_EQ(server_.RequestCount(), 0u);
+}
+
+TEST_F(HttpGetLineTest, ConnectionFailuresAreServerErrors) {
+  // A port that was just free: nothing listens there.
+  std::uint16_t closed_port = 0;
+  {
+    standin::Server probe;
+    closed_port = probe.Listen();
+  }
+  EXPECT_EQ(HttpGetLine(Url("/x"), closed_port), kErrorServerError);
+
+  standin::Reply hang_up;
+  hang_up.mode = standin::Reply::Mode::kCloseWithoutAnswer;
+  server_.SetReply("/hangup", hang_up);
+  EXPECT_EQ(HttpGetLine(Url("/hangup"), port_), kErrorServerError);
+}
+
+TEST_F(HttpGetLineTest, AServerThatNeverAnswersEndsAtTheTimeOut) {
+  standin::Reply silent;
+  silent.mode = standin::Reply::Mode::kNeverAnswer;
+  server_.SetReply("/silent", silent);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(HttpGetLine(Url("/silent"), port_, 2s), kErrorServerError);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 30s) << "the time-out seam was not honoured";
+}
+
+TEST_F(HttpGetLineTest, ABodyThatStopsShortOfItsLengthIsAServerError) {
+  standin::Reply short_body = standin::Text("partial");
+  short_body.headers = {{"Content-Length", "100"}};
+  server_.SetReply("/short", short_body);
+  EXPECT_EQ(HttpGetLine(Url("/short"), port_, 2s), kErrorServerError);
+}
+
+TEST_F(HttpGetLineTest, OpenUrlLineReadsAnyStatusAndGivesEmptyTextOnFailure) {
+  server_.SetReply("/signoff", standin::Text("offline\r\nmore"));
+  EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + "/signoff"), "offline");
+  standin::Reply missing = standin::Status(404);
+  missing.body = "not here\n";
+  server_.SetReply("/missing", missing);
+  EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + "/missing"), "not here");
+  const auto signoff = server_.Requests().at(0);
+  EXPECT_EQ(signoff.CountHeader(UnscrambleText(provider::kScrambledClientHeaderLine).substr(0, 14)), 0u);
+
+  std::uint16_t closed_port = 0;
+  {
+    standin::Server probe;
+    closed_port = probe.Listen();
+  }
+  EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(closed_port) + "/x"), "");
+}
+
+// Run by tests/netns/http-tests.sh inside a namespace whose resolver is a closed loopback port,
+// so that looking the name up sends nothing beyond the namespace.
+TEST(HttpGetLineNetnsTest, AnUnresolvableHostIsAServerError) {
+  const char* scenario = std::getenv("ZELQUO_NETNS");
+  if (scenario == nullptr || std::string_view(scenario) != "http") {
+    GTEST_SKIP() << "runs inside the namespace of tests/netns/http-tests.sh (ZELQUO_NETNS=http)";
+  }
+  EXPECT_EQ(HttpGetLine("http://no-such-host.zelquo.invalid/ipcheck.asp", 80, 5s), kErrorServerError);
+}
+
+}  // namespace
+}  // namespace zelquo

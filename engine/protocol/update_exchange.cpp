@@ -1,0 +1,47 @@
+#include "protocol/update_exchange.h"
+
+#include <algorithm>
+
+#include "protocol/update_url.h"
+
+namespace zelquo {
+
+namespace {
+
+bool IsSafeInRequestLine(std::string_view url) {
+  return std::none_of(url.begin(), url.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= 0x20 || byte == 0x7f;
+  });
+}
+
+}  // namespace
+
+std::uint16_t ReadServerPort(const CSettingsFile& settings) {
+  const int port = settings.Read(keys::kServerPort);
+  if (port < 1 || port > 65535) return static_cast<std::uint16_t>(keys::kServerPort.fallback);
+  return static_cast<std::uint16_t>(port);
+}
+
+std::string SendUpdateRequest(const CSettingsFile& settings, std::string_view url,
+                              std::chrono::milliseconds timeout) {
+  if (!IsSafeInRequestLine(url)) return kErrorMalformedUrl;
+  return HttpGetLine(url, ReadServerPort(settings), timeout);
+}
+
+LocationCheckResult CheckLocation(const CSettingsFile& settings, std::string_view user_name,
+                                  std::string_view password_digest, std::string_view location,
+                                  std::string_view api_host, std::chrono::milliseconds timeout) {
+  LocationCheckResult result;
+  if (location.empty()) return result;
+  result.sent = true;
+  result.answer =
+      SendUpdateRequest(settings, BuildLocationCheckUrl(user_name, password_digest, location, api_host), timeout);
+  result.refused = result.answer == "false" || result.answer == "invalid parameters";
+  if (result.refused) settings.Write(keys::kLocation, "");
+  return result;
+}
+
+void ForgetPassword(const CSettingsFile& settings) { settings.Write(keys::kPassword, ""); }
+
+}  // namespace zelquo

@@ -1,0 +1,45 @@
+// Sending provider requests and the settings writes that answers call for: the port from the
+// "serverport" setting, the location check that drops a refused location, and forgetting a
+// refused password. Building URLs is update_url.h's job, reading answers answer_table.h's.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "http/http_get_line.h"
+#include "provider_config.h"
+#include "settings/settings.h"
+
+namespace zelquo {
+
+// The stored "serverport"; 80 when it is absent or is no TCP port (0, negative, above 65535).
+[[nodiscard]] std::uint16_t ReadServerPort(const CSettingsFile& settings);
+
+// Sends an update or location-check URL with HttpGetLine to ReadServerPort(settings) and
+// returns the answer text: the first line of a 200 answer or a text beginning "Error". A URL
+// with a space or a control byte in it (a value typed with one) is not sent: it would break the
+// request line or add header lines, so it gives kErrorMalformedUrl.
+[[nodiscard]] std::string SendUpdateRequest(const CSettingsFile& settings, std::string_view url,
+                                            std::chrono::milliseconds timeout = kHttpGetLineTimeout);
+
+struct LocationCheckResult {
+  bool sent = false;     // false when there was no location to check
+  std::string answer;
+  bool refused = false;  // the provider answered "false" or "invalid parameters"
+};
+
+// The version-4.43 location check. Sent only when `location` is non-empty; callers check the
+// password first. A refused location is written empty in the settings; the caller then sends
+// its account request without one. Any other answer, an HTTP failure included, keeps it.
+[[nodiscard]] LocationCheckResult CheckLocation(const CSettingsFile& settings, std::string_view user_name,
+                                                std::string_view password_digest, std::string_view location,
+                                                std::string_view api_host = provider::kUpdateApiHost,
+                                                std::chrono::milliseconds timeout = kHttpGetLineTimeout);
+
+// SideEffect::kForgetPassword: the stored password is written empty, so the next cycle stops
+// before sending anything until the user enters it again.
+void ForgetPassword(const CSettingsFile& settings);
+
+}  // namespace zelquo

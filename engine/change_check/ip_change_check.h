@@ -28,7 +28,9 @@ struct ChangeCheckContext {
 // and only on a confirmation by the IP-check servers.
 [[nodiscard]] bool IsUpdateDue(const ChangeCheckContext& context);
 
-// True when a trace of at most 10 hops shows the address still reachable as before.
+// True when a trace of at most 10 hops (5000 ms per echo, 3 echoes per hop) shows the address
+// still reachable as before: a hop answered from the address, or the first hop did not answer
+// at all. False when the trace itself failed (no ICMP service, unresolvable address).
 [[nodiscard]] bool TraceRouteCheck(std::string_view address, const RouteTracer& tracer = TraceRoute);
 
 }  // namespace zelquo

@@ -1,4 +1,6 @@
 // Server-side detection: ask the provider's IP-check servers which address a request comes from.
+// QueryIpCheckServers goes through the HTTP helper; QueryIpCheckFrom writes its own request on a
+// TCP connection whose local end is bound to one of this machine's addresses.
 #pragma once
 
 #include <chrono>
@@ -13,7 +15,7 @@ namespace zelquo {
 
 struct IpCheckAttempt {
   std::string host;  // a host name or a literal IPv4 address
-  std::uint16_t port;
+  std::uint16_t port = 0;
 };
 
 // The eight attempts in their fixed order: each of the four servers on 8245, then on 80.
@@ -28,13 +30,43 @@ struct IpCheckAttempt {
 // Every character is one of "0123456789."; empty text counts as such.
 [[nodiscard]] bool IsDottedDigits(std::string_view text);
 
+// Each receive and send of QueryIpCheckFrom gives up after this long without progress.
 inline constexpr std::chrono::seconds kIpCheckFromTimeout{20};
 
+// The primary IP-check host on 8245: the only server QueryIpCheckFrom asks.
+[[nodiscard]] IpCheckAttempt ProductionIpCheckFromServer();
+
 // The external address as seen through one local address: a raw HTTP/1.1 request from a TCP
-// socket bound to local_address, to the primary IP-check host on 8245 by default. The address
-// (digits and dots only, possibly empty) or "abort".
+// socket bound to local_address. The address (digits and dots only, possibly empty) or "abort".
 [[nodiscard]] std::string QueryIpCheckFrom(std::string_view local_address);
 [[nodiscard]] std::string QueryIpCheckFrom(std::string_view local_address, const IpCheckAttempt& server,
                                            std::chrono::seconds timeout);
+
+namespace detail {
+
+// The request QueryIpCheckFrom sends, with the server's host name in its one header.
+[[nodiscard]] std::string IpCheckFromRequest(std::string_view host);
+
+// Collects the answer of QueryIpCheckFrom byte by byte. A CR LF pair empties the buffer and
+// leaves its LF in it; a lone CR is dropped. So the buffer ends as a line feed followed by the
+// text after the last CR LF (or as the whole answer when it has none).
+class CIpCheckAnswerBuffer {
+ public:
+  void Feed(char byte);
+  void Feed(std::string_view bytes) {
+    for (const char byte : bytes) Feed(byte);
+  }
+  [[nodiscard]] const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+  bool after_cr_ = false;
+};
+
+// What follows the first "ip" of the buffer when that is digits and dots only (possibly empty);
+// otherwise, and for an empty buffer or one without "ip", "abort".
+[[nodiscard]] std::string AddressFromIpCheckAnswer(std::string_view buffer);
+
+}  // namespace detail
 
 }  // namespace zelquo

@@ -3,6 +3,7 @@
 // addresses, each followed by "&".
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -10,8 +11,16 @@
 
 namespace zelquo {
 
-// This machine's addresses (its host name resolved), ignored ones removed, public ones first.
-[[nodiscard]] std::string GetLocalAddressList(const CSettingsFile& settings);
+// This machine's host name resolved, as an address list in resolver order; empty when the name
+// is not known or does not resolve.
+[[nodiscard]] std::string LocalHostAddressList();
+
+// Where the machine's raw address list comes from; tests put a list of their own in place.
+using LocalAddressSource = std::function<std::string()>;
+
+// This machine's addresses, ignored ones removed, public ones first.
+[[nodiscard]] std::string GetLocalAddressList(const CSettingsFile& settings,
+                                              const LocalAddressSource& source = LocalHostAddressList);
 
 // All addresses of host_name in resolver order, not filtered; empty when it does not resolve.
 [[nodiscard]] std::string ResolveAddressList(std::string_view host_name);

@@ -1,0 +1,96 @@
+#include "detection/ip_check_servers.h"
+
+#include "detection/detect_ip.h"
+#include "platform/tcp_socket.h"
+#include "provider_config.h"
+
+namespace zelquo {
+
+namespace {
+
+constexpr char kIpCheckPath[] = "/ipcheck.asp";
+constexpr std::uint16_t kIpCheckPorts[] = {8245, 80};  // 8245 first: it avoids ISP proxies
+
+}  // namespace
+
+std::vector<IpCheckAttempt> ProductionIpCheckAttempts() {
+  const char* const servers[] = {provider::kPrimaryIpCheckHost, provider::kSecondaryIpCheckHost,
+                                 provider::kFirstFallbackIpCheckAddress,
+                                 provider::kSecondFallbackIpCheckAddress};
+  std::vector<IpCheckAttempt> attempts;
+  for (const char* server : servers) {
+    for (const std::uint16_t port : kIpCheckPorts) attempts.push_back({server, port});
+  }
+  return attempts;
+}
+
+std::string QueryIpCheckServers(const std::vector<IpCheckAttempt>& attempts, std::chrono::milliseconds timeout) {
+  for (const IpCheckAttempt& attempt : attempts) {
+    std::string answer = HttpGetLine("http://" + attempt.host + kIpCheckPath, attempt.port, timeout);
+    // Only a leading "Error" marks a failure; the word further on is part of an answer.
+    if (!answer.empty() && answer.rfind("Error", 0) != 0) return answer;
+  }
+  return std::string();
+}
+
+bool IsDottedDigits(std::string_view text) {
+  return text.find_first_not_of("0123456789.") == std::string_view::npos;
+}
+
+IpCheckAttempt ProductionIpCheckFromServer() { return {provider::kPrimaryIpCheckHost, kIpCheckPorts[0]}; }
+
+std::string QueryIpCheckFrom(std::string_view local_address) {
+  return QueryIpCheckFrom(local_address, ProductionIpCheckFromServer(), kIpCheckFromTimeout);
+}
+
+std::string QueryIpCheckFrom(std::string_view local_address, const IpCheckAttempt& server,
+                             std::chrono::seconds timeout) {
+  platform::CTimeoutSocket socket;
+  socket.SetTimeout(timeout);
+  if (!socket.Create(local_address)) return kDetectionAbort;
+  if (!socket.Connect(server.host, server.port)) return kDetectionAbort;
+
+  const std::string request = detail::IpCheckFromRequest(server.host);
+  if (socket.Send(request.data(), static_cast<int>(request.size())) < 1) return kDetectionAbort;
+
+  // The server is not asked to close the connection; one that keeps it open after answering
+  // ends the reading by the receive time-out, and what came so far is used all the same.
+  detail::CIpCheckAnswerBuffer answer;
+  char byte = 0;
+  while (socket.Receive(&byte, 1) == 1) answer.Feed(byte);
+  socket.Close();
+  return detail::AddressFromIpCheckAnswer(answer.Text());
+}
+
+namespace detail {
+
+std::string IpCheckFromRequest(std::string_view host) {
+  return "GET /ipcheck.asp HTTP/1.1\r\nhost: " + std::string(host) + "\r\n\r\n";
+}
+
+void CIpCheckAnswerBuffer::Feed(char byte) {
+  if (after_cr_) {
+    after_cr_ = false;
+    if (byte == '\n') {
+      text_.assign(1, '\n');
+      return;
+    }
+    // The CR is dropped and this byte is taken as it comes (another CR waits again).
+  }
+  if (byte == '\r') {
+    after_cr_ = true;
+    return;
+  }
+  text_.push_back(byte);
+}
+
+std::string AddressFromIpCheckAnswer(std::string_view buffer) {
+  const std::size_t ip = buffer.find("ip");
+  if (buffer.empty() || ip == std::string_view::npos) return kDetectionAbort;
+  const std::string_view candidate = buffer.substr(ip + 2);
+  return IsDottedDigits(candidate) ? std::string(candidate) : std::string(kDetectionAbort);
+}
+
+}  // namespace detail
+
+}  // namespace zelquo

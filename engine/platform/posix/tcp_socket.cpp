@@ -1,0 +1,186 @@
+// BSD-socket form of the time-out socket: a non-blocking descriptor and poll, so that each call
+// waits at most the time-out for the socket to become ready.
+#include "platform/tcp_socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+namespace zelquo::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Owns one descriptor.
+class CFileDescriptor {
+ public:
+  CFileDescriptor() = default;
+  CFileDescriptor(const CFileDescriptor&) = delete;
+  CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+  ~CFileDescriptor() { Reset(); }
+
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  [[nodiscard]] int Get() const { return fd_; }
+  [[nodiscard]] bool Valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+bool ParseDottedAddress(std::string_view text, in_addr& address) {
+  const std::string copy(text);
+  return inet_pton(AF_INET, copy.c_str(), &address) == 1;
+}
+
+// The first IPv4 address of host: a dotted address as it is, otherwise the name looked up.
+bool ResolveFirstAddress(std::string_view host, in_addr& address) {
+  if (ParseDottedAddress(host, address)) return true;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string name(host);
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  return true;
+}
+
+}  // namespace
+
+struct CTimeoutSocket::Impl {
+  CFileDescriptor fd;
+
+  // Waits until the socket is ready for `events` or the time since `start` exceeds `timeout`.
+  // 1: ready; 0: timed out; -1: poll failed (errno says why).
+  int WaitFor(short events, Clock::time_point start, std::chrono::seconds timeout) const {
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(start + timeout - Clock::now());
+      if (left.count() <= 0) return 0;
+      pollfd entry{fd.Get(), events, 0};
+      const int ready = poll(&entry, 1, static_cast<int>(left.count()) + 1);
+      if (ready > 0) return 1;
+      if (ready < 0 && errno != EINTR) return -1;
+    }
+  }
+};
+
+CTimeoutSocket::CTimeoutSocket() : impl_(std::make_unique<Impl>()) {}
+
+CTimeoutSocket::~CTimeoutSocket() = default;
+
+void CTimeoutSocket::SetTimeout(std::chrono::seconds timeout) {
+  if (timeout.count() != 0) timeout_ = timeout;
+}
+
+bool CTimeoutSocket::Create(std::string_view local_address, std::uint16_t local_port) {
+  Close();
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(local_port);
+  if (!ParseDottedAddress(local_address, local.sin_addr)) {
+    last_error_ = EINVAL;
+    return false;
+  }
+  impl_->fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!impl_->fd.Valid() || ::bind(impl_->fd.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    last_error_ = errno;
+    Close();
+    return false;
+  }
+  return true;
+}
+
+bool CTimeoutSocket::Connect(std::string_view host, std::uint16_t port) {
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(port);
+  if (!impl_->fd.Valid() || !ResolveFirstAddress(host, remote.sin_addr)) {
+    last_error_ = impl_->fd.Valid() ? EHOSTUNREACH : EBADF;
+    return false;
+  }
+  const auto start = Clock::now();
+  if (::connect(impl_->fd.Get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) return true;
+  if (errno != EINPROGRESS) {
+    last_error_ = errno;
+    return false;
+  }
+  const int ready = impl_->WaitFor(POLLOUT, start, timeout_);
+  if (ready <= 0) {
+    if (ready == 0) timed_out_ = true;
+    last_error_ = ready == 0 ? ETIMEDOUT : errno;
+    return false;
+  }
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (getsockopt(impl_->fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  last_error_ = error;
+  return error == 0;
+}
+
+int CTimeoutSocket::Send(const char* bytes, int count) {
+  if (!impl_->fd.Valid()) {
+    last_error_ = EBADF;
+    return -1;
+  }
+  int sent = 0;
+  auto start = Clock::now();
+  while (sent < count) {
+    const ssize_t result = ::send(impl_->fd.Get(), bytes + sent, static_cast<std::size_t>(count - sent), MSG_NOSIGNAL);
+    if (result > 0) {
+      sent += static_cast<int>(result);
+      start = Clock::now();  // progress: the time-out counts afresh
+      continue;
+    }
+    if (result < 0 && errno == EINTR) continue;
+    if (result < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      last_error_ = errno;
+      return -1;
+    }
+    const int ready = impl_->WaitFor(POLLOUT, start, timeout_);
+    if (ready <= 0) {
+      if (ready == 0) timed_out_ = true;
+      last_error_ = ready == 0 ? ETIMEDOUT : errno;
+      return -1;
+    }
+  }
+  return count;
+}
+
+int CTimeoutSocket::Receive(char* buffer, int count) {
+  if (!impl_->fd.Valid()) {
+    last_error_ = EBADF;
+    return -1;
+  }
+  const auto start = Clock::now();
+  for (;;) {
+    const ssize_t result = ::recv(impl_->fd.Get(), buffer, static_cast<std::size_t>(count), 0);
+    if (result >= 0) return static_cast<int>(result);
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      last_error_ = errno;
+      return -1;
+    }
+    const int ready = impl_->WaitFor(POLLIN, start, timeout_);
+    if (ready <= 0) {
+      if (ready == 0) timed_out_ = true;
+      last_error_ = ready == 0 ? ETIMEDOUT : errno;
+      return -1;
+    }
+  }
+}
+
+void CTimeoutSocket::Close() { impl_->fd.Reset(); }
+
+}  // namespace zelquo::platform

@@ -1,0 +1,10 @@
+// What the console utility needs running before its first request: the sockets layer on
+// Windows (version 1.1), the HTTP library on POSIX.
+#pragma once
+
+namespace zelquo::cli {
+
+// False when it cannot start; the program then reports that and exits with code 1.
+[[nodiscard]] bool StartConsoleFramework();
+
+}  // namespace zelquo::cli

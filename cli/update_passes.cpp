@@ -1,0 +1,114 @@
+#include "cli/update_passes.h"
+
+#include "crypto/md5.h"
+#include "crypto/scramble.h"
+#include "detection/detect_ip.h"
+#include "protocol/answer_table.h"
+#include "protocol/protocol_texts.h"
+#include "protocol/update_exchange.h"
+#include "protocol/update_url.h"
+
+namespace zelquo::cli {
+
+namespace {
+
+constexpr ProtocolProgram kProgram = ProtocolProgram::kConsole;
+
+UpdateResult Exchange(const PassEnvironment& environment, const UpdateRequest& request) {
+  const std::string url = BuildUpdateUrl(request, VersionOf(kProgram), environment.api_host);
+  const std::string answer = SendUpdateRequest(environment.settings, url, environment.http_timeout);
+  return InterpretAnswer(request, kProgram, answer);
+}
+
+// The address all requests of one pass share. Detection runs when a request needs an address
+// and none is held yet, so it runs again for each name while it finds nothing.
+class CHeldAddress {
+ public:
+  explicit CHeldAddress(const PassEnvironment& environment) : environment_(environment) {}
+
+  const std::string& Get() {
+    if (address_.empty()) address_ = environment_.detect();
+    return address_;
+  }
+
+ private:
+  const PassEnvironment& environment_;
+  std::string address_;
+};
+
+// Sends one host or alias request of the name stages and appends what the answer says.
+void UpdateName(const PassEnvironment& environment, CHeldAddress& held, UpdateRequest request,
+                std::string& result) {
+  request.ipv4 = held.Get();
+  // The request still goes out, without an address, after a failed network-card detection.
+  if (request.ipv4 == kDetectionAbort) result += std::string(kNicDetectionErrorText) + "\r\n";
+  result += Exchange(environment, request).message;
+}
+
+}  // namespace
+
+PassEnvironment ProductionEnvironment(const CSettingsFile& settings) {
+  PassEnvironment environment{settings, {}};
+  environment.detect = [&settings] {
+    return DetectIpAddress(DetectionContext{settings, {}, /*retire_network_card_method=*/false});
+  };
+  return environment;
+}
+
+std::string RunSimpleUsagePass(const PassEnvironment& environment) {
+  const CSettingsFile& settings = environment.settings;
+  const std::string password = UnscrambleText(settings.Read(keys::kPassword));
+  const std::string digest = Md5Hex(password);
+  const std::string user_name = settings.Read(keys::kUsername);
+  if (password.empty()) return kInvalidPasswordText;
+
+  CHeldAddress held(environment);
+  const int host_count = settings.ReadCount(keys::kDomainNames);
+  const int alias_count = settings.ReadCount(keys::kAliasLabels);
+  if (!user_name.empty() && host_count == 0 && alias_count == 0) {
+    UpdateRequest request;
+    request.kind = RequestKind::kAccount;
+    request.user_name = user_name;
+    request.password_digest = digest;
+    request.ipv4 = held.Get();
+    if (request.ipv4 == kDetectionAbort) return kNicDetectionErrorText;
+    const UpdateResult answer = Exchange(environment, request);
+    // An answer that matches no word falls through to the name stages, which find no names.
+    if (answer.code != AnswerCode::kOther) return answer.message;
+  }
+
+  std::string result;
+  for (int i = 1; i <= host_count; ++i) {
+    const std::string host_name = settings.ReadEntry(keys::kDomainNames, i);
+    if (host_name.empty()) continue;
+    UpdateRequest request;
+    request.kind = RequestKind::kHost;
+    request.host_name = host_name;
+    request.password_digest = digest;
+    UpdateName(environment, held, request, result);
+  }
+  for (int i = 1; i <= alias_count; ++i) {
+    const std::string alias = settings.ReadEntry(keys::kAliasLabels, i);
+    const std::string host_name = settings.ReadEntry(keys::kAliasDomains, i);
+    if (alias.empty() || host_name.empty()) continue;
+    UpdateRequest request;
+    request.kind = RequestKind::kAlias;
+    request.host_name = host_name;
+    request.alias = alias;
+    request.password_digest = digest;
+    UpdateName(environment, held, request, result);
+  }
+  return result;
+}
+
+std::string RunSingleHostPass(const PassEnvironment& environment, const CommandLine& command_line) {
+  UpdateRequest request;
+  request.kind = RequestKind::kSingleHost;
+  request.host_name = command_line.host_name;
+  request.alias = command_line.alias;
+  request.password_digest = Md5Hex(command_line.password);
+  request.ipv4 = command_line.address.empty() ? environment.detect() : command_line.address;
+  return Exchange(environment, request).message;
+}
+
+}  // namespace zelquo::cli

@@ -1,0 +1,28 @@
+#include "cycle/keep_running_flag.h"
+
+namespace zelquo {
+
+bool CKeepRunningFlag::IsSet() const {
+  std::lock_guard lock(mutex_);
+  return set_;
+}
+
+void CKeepRunningFlag::Clear() {
+  {
+    std::lock_guard lock(mutex_);
+    set_ = false;
+  }
+  cleared_.notify_all();
+}
+
+bool CKeepRunningFlag::WaitWhileSet(std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return !cleared_.wait_for(lock, timeout, [this] { return !set_; });
+}
+
+void CKeepRunningWait::Wait(int seconds) {
+  if (seconds <= 0) return;
+  flag_.WaitWhileSet(std::chrono::seconds(seconds));
+}
+
+}  // namespace zelquo

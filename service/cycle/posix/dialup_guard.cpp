@@ -1,0 +1,9 @@
+// No automatic dial-up setting exists here; the guard does nothing.
+#include "cycle/dialup_guard.h"
+
+namespace zelquo {
+
+CDialUpGuard::CDialUpGuard() = default;
+CDialUpGuard::~CDialUpGuard() = default;
+
+}  // namespace zelquo

@@ -1,0 +1,266 @@
+#include "cycle/update_cycle.h"
+
+#include <cstdlib>
+
+#include "change_check/ip_change_check.h"
+#include "crypto/md5.h"
+#include "crypto/scramble.h"
+#include "cycle/dialup_guard.h"
+#include "detection/detect_ip.h"
+#include "protocol/answer_table.h"
+#include "protocol/protocol_texts.h"
+#include "protocol/update_exchange.h"
+#include "protocol/update_url.h"
+
+namespace zelquo {
+
+void RunCustomCommand(const std::string& command_line) {
+  // The interpreter's exit status means nothing to the cycle.
+  [[maybe_unused]] const int status = std::system(command_line.c_str());
+}
+
+namespace {
+
+constexpr char kOnlineTipPrefix[] = "Zelquo Dynamic DNS Online! IP Address->";
+
+std::string CountText(int count, const char* one, const char* many) {
+  return IntToText(count) + (count <= 1 ? one : many);
+}
+
+// The state of one cycle; the loop's own state (the last good address) lives in the caller's.
+class CCycle {
+ public:
+  CCycle(const UpdateCycleContext& context, CUpdateLoopState& loop)
+      : context_(context), settings_(context.settings), sinks_(context.sinks), loop_(loop) {}
+
+  void Run() {
+    first_update_ = settings_.Read(keys::kUpdatedIp).empty();
+    if (IsTrayClient()) sinks_.Activity("IP address update initiated.\r\n");
+    sinks_.Status("IP update initiated...");
+
+    const std::string password = UnscrambleText(settings_.Read(keys::kPassword));
+    digest_ = Md5Hex(password);
+    user_name_ = settings_.Read(keys::kUsername);
+    location_ = settings_.Read(keys::kLocation);
+    if (password.empty()) {
+      sinks_.Activity(kInvalidPasswordText);
+      sinks_.Status("Invalid password...");
+      Wait();
+      return;
+    }
+    if (!location_.empty()) {
+      const LocationCheckResult check =
+          CheckLocation(settings_, user_name_, digest_, location_, context_.api_host, context_.http_timeout);
+      if (check.refused) location_.clear();
+    }
+
+    const int host_count = settings_.ReadCount(keys::kDomainNames);
+    const int alias_count = settings_.ReadCount(keys::kAliasLabels);
+    if (!user_name_.empty() && host_count == 0 && alias_count == 0) {
+      RunAccountMode();
+    } else {
+      RunHostStage(host_count);
+      RunAliasStage(alias_count);
+      ipv4_.clear();
+      if (IsTrayClient()) ReportCurrentAddress();
+    }
+    Wait();
+  }
+
+ private:
+  [[nodiscard]] bool IsTrayClient() const { return context_.program == ProtocolProgram::kTrayClient; }
+
+  void Wait() const { context_.wait.Wait(settings_.Read(keys::kPollInterval)); }
+
+  std::string Detect() const {
+    if (context_.detect) return context_.detect();
+    DetectionContext detection{settings_, sinks_.activity, /*retire_network_card_method=*/true,
+                               context_.ip_check_attempts, context_.http_timeout};
+    return DetectIpAddress(detection);
+  }
+
+  UpdateRequest NewRequest(RequestKind kind) const {
+    UpdateRequest request;
+    request.kind = kind;
+    request.password_digest = digest_;
+    request.first_update = first_update_;
+    return request;
+  }
+
+  // Sends the request inside the dial-up guard, reports the answer and applies what it says.
+  UpdateResult Exchange(const UpdateRequest& request) {
+    const std::string url = BuildUpdateUrl(request, VersionOf(context_.program), context_.api_host);
+    const CDialUpGuard guard;
+    if (context_.hooks.before_request) context_.hooks.before_request();
+    const std::string answer = SendUpdateRequest(settings_, url, context_.http_timeout);
+    sinks_.Activity("Server response: " + answer);
+    const UpdateResult result = InterpretAnswer(request, context_.program, answer);
+    if (!result.message.empty()) sinks_.Activity(result.message);
+    settled_ = SettledAfter(result.settles, settled_);
+    switch (result.side_effect) {
+      case SideEffect::kForgetPassword:
+        ForgetPassword(settings_);
+        break;
+      case SideEffect::kPause:
+        sinks_.Status(result.status_line);
+        context_.sleep(kMaintenancePause);
+        break;
+      case SideEffect::kOutdatedNotice:
+        if (context_.hooks.outdated_notice) context_.hooks.outdated_notice();
+        break;
+      case SideEffect::kNone:
+        break;
+    }
+    if (result.code == AnswerCode::kGood) {
+      sinks_.Tip(kOnlineTipPrefix + result.updated_address);
+      loop_.last_good_address = result.updated_address;
+    }
+    if (context_.hooks.after_request) context_.hooks.after_request();
+    return result;
+  }
+
+  // Runs the custom command when it is enabled and the address differs from the recorded one.
+  // True when the command ran.
+  bool CheckCustomCommand(const std::string& new_address) const {
+    if (!settings_.ReadBool(keys::kExecuteCommand.name, false)) return false;
+    if (settings_.Read(keys::kUpdatedIp) == new_address) return false;
+    if (context_.command.refusal) {
+      if (const auto reason = context_.command.refusal(settings_)) {
+        if (context_.command.refused) context_.command.refused(*reason);
+        return false;
+      }
+    }
+    context_.command.run(settings_.Read(keys::kCommand));
+    return true;
+  }
+
+  void Record() const {
+    const int now = context_.minute_of_day();
+    settings_.Write(keys::kUpdatedIp, loop_.last_good_address);
+    settings_.Write(keys::kUpdatedMinutes, now);
+    settings_.Write(keys::kCheckMinutes, now);
+  }
+
+  void Unrecord() const { settings_.Write(keys::kUpdatedIp, ""); }
+
+  void ReportCurrentAddress() const {
+    const std::string recorded = settings_.Read(keys::kUpdatedIp);
+    sinks_.Status(recorded.empty() ? "IP update process complete." : "Current IP Address: " + recorded);
+  }
+
+  void RunAccountMode() {
+    UpdateRequest request = NewRequest(RequestKind::kAccount);
+    request.user_name = user_name_;
+    request.location = location_;
+    sinks_.Activity(ProgressNote(request, context_.program));
+    ipv4_ = Detect();
+    if (ipv4_ == kDetectionAbort) {
+      sinks_.Activity(kNicDetectionErrorText);
+      sinks_.Status("IP update failed...");
+      return;
+    }
+    request.ipv4 = ipv4_;
+    request.ipv6 = ipv6_;
+    const UpdateResult result = Exchange(request);
+    if (result.code == AnswerCode::kGood) CheckCustomCommand(result.updated_address);
+    if (result.code == AnswerCode::kDnsErr || result.code == AnswerCode::k911) settled_ = false;
+    if (settled_) {
+      Record();
+    } else {
+      Unrecord();
+    }
+    ReportCurrentAddress();
+  }
+
+  // Fills the cycle's address when a name first needs it; false (after reporting and waiting)
+  // when network-card detection failed, which skips this name and every later one.
+  bool EnsureAddress(bool report_status) {
+    if (ipv4_.empty()) ipv4_ = Detect();
+    if (ipv4_ != kDetectionAbort) return true;
+    sinks_.Activity(kNicDetectionErrorText);
+    if (report_status) sinks_.Status("IP update failed.");
+    Wait();
+    return false;
+  }
+
+  void RunHostStage(int count) {
+    if (count == 0) {
+      sinks_.Activity("0 domain names configured.\r\n");
+      return;
+    }
+    settled_ = false;
+    sinks_.Activity(CountText(count, " domain name configured.\r\n", " domain names configured.\r\n"));
+    bool command_ran = false;
+    for (int i = 1; i <= count; ++i) {
+      UpdateRequest request = NewRequest(RequestKind::kHost);
+      request.host_name = settings_.ReadEntry(keys::kDomainNames, i);
+      if (request.host_name.empty()) {
+        sinks_.Activity("Domain name is invalid or missing password.");
+        continue;
+      }
+      sinks_.Activity(ProgressNote(request, context_.program));
+      if (!EnsureAddress(/*report_status=*/true)) continue;
+      request.ipv4 = ipv4_;
+      const UpdateResult result = Exchange(request);
+      if (result.code == AnswerCode::kGood && !command_ran) command_ran = CheckCustomCommand(result.updated_address);
+    }
+    if (!settled_) Unrecord();
+  }
+
+  void RunAliasStage(int count) {
+    if (count == 0) {
+      sinks_.Activity("0 aliases configured.\r\n");
+      if (settled_) Record();
+      return;
+    }
+    settled_ = false;
+    sinks_.Activity(CountText(count, " alias configured.\r\n", " aliases configured.\r\n"));
+    for (int i = 1; i <= count; ++i) {
+      UpdateRequest request = NewRequest(RequestKind::kAlias);
+      request.alias = settings_.ReadEntry(keys::kAliasLabels, i);
+      request.host_name = settings_.ReadEntry(keys::kAliasDomains, i);
+      if (request.alias.empty() || request.host_name.empty()) {
+        sinks_.Activity("Alias " + request.alias + "." + request.host_name + " is invalid.");
+        continue;
+      }
+      sinks_.Activity(ProgressNote(request, context_.program));
+      if (!EnsureAddress(/*report_status=*/false)) continue;
+      request.ipv4 = ipv4_;
+      Exchange(request);  // the custom command never runs for an alias
+    }
+    if (settled_) {
+      Record();
+    } else {
+      Unrecord();
+    }
+  }
+
+  const UpdateCycleContext& context_;
+  const CSettingsFile& settings_;
+  const MessageSinks& sinks_;
+  CUpdateLoopState& loop_;
+  bool first_update_ = false;
+  bool settled_ = false;
+  std::string digest_;
+  std::string user_name_;
+  std::string location_;
+  std::string ipv4_;
+  std::string ipv6_;  // no detection method yields one, so it stays empty
+};
+
+}  // namespace
+
+void RunUpdateCycle(const UpdateCycleContext& context, CUpdateLoopState& state) { CCycle(context, state).Run(); }
+
+void RunUpdatePass(const UpdateCycleContext& context, CUpdateLoopState& state) {
+  ChangeCheckContext check{context.settings, context.sinks.activity, context.minute_of_day, context.tracer,
+                           context.ip_check_attempts, context.http_timeout};
+  if (IsUpdateDue(check)) {
+    RunUpdateCycle(context, state);
+    return;
+  }
+  if (context.hooks.idle_pass) context.hooks.idle_pass();
+  context.wait.Wait(context.settings.Read(keys::kPollInterval));
+}
+
+}  // namespace zelquo

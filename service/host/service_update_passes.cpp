@@ -1,0 +1,24 @@
+#include "host/service_update_passes.h"
+
+#include "host/command_file_trust.h"
+#include "settings/settings.h"
+
+namespace zelquo::service {
+
+void CServiceUpdatePasses::Start() {
+  sockets_ = std::make_unique<CThreadSockets>();
+  // The first cycle after every start counts as a first update.
+  ProgramSettings().Write(keys::kUpdatedIp, "");
+}
+
+void CServiceUpdatePasses::Pass(PollIntervalWait& wait) {
+  const CSettingsFile settings = ProgramSettings();
+  UpdateCycleContext context(settings, wait, ProtocolProgram::kService);
+  context.command.refusal = [](const CSettingsFile& file) { return CommandFileRefusal(file.Path()); };
+  context.command.refused = [this](const std::string& reason) {
+    if (event_log_ != nullptr) event_log_->LogEvent(EventType::kWarning, message_ids::kCustomCommandRefused, reason);
+  };
+  RunUpdatePass(context, loop_state_);
+}
+
+}  // namespace zelquo::service

@@ -1,0 +1,31 @@
+// The update loop's passes as the service runs them: the program's settings file, sinks that
+// discard, the keep-running wait, and a custom command that runs only from a settings file that
+// administrators alone can change (a refusal goes to the event log).
+#pragma once
+
+#include <memory>
+
+#include "cycle/update_cycle.h"
+#include "host/service_host.h"
+#include "host/thread_sockets.h"
+#include "host/update_service.h"
+
+namespace zelquo::service {
+
+class CServiceUpdatePasses final : public UpdateLoopBody {
+ public:
+  CServiceUpdatePasses() = default;
+
+  // Where refusals of the custom command are logged; the service object, once it exists.
+  void SetEventLog(CServiceHost& host) { event_log_ = &host; }
+
+  void Start() override;
+  void Pass(PollIntervalWait& wait) override;
+
+ private:
+  CServiceHost* event_log_ = nullptr;
+  std::unique_ptr<CThreadSockets> sockets_;
+  CUpdateLoopState loop_state_;
+};
+
+}  // namespace zelquo::service

@@ -1,0 +1,17 @@
+#include "host/thread_sockets.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+namespace zelquo::service {
+
+CThreadSockets::CThreadSockets() {
+  WSADATA data{};
+  started_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+
+CThreadSockets::~CThreadSockets() {
+  if (started_) WSACleanup();
+}
+
+}  // namespace zelquo::service

@@ -1,0 +1,7 @@
+#include "program_identity.h"
+
+namespace zelquo {
+
+const char kProgramFileName[] = "service_test.exe";
+
+}  // namespace zelquo

@@ -24,6 +24,8 @@
 #include <linux/errqueue.h>
 #endif
 
+#include "platform/posix/unique_fd.h"
+
 namespace zelquo::platform {
 
 namespace {
@@ -46,21 +48,6 @@ using EchoPacket = std::array<unsigned char, kEchoPacketSize>;
 
 std::atomic<unsigned> g_next_sequence{1};
 
-// Owns one socket descriptor.
-class CSocket {
- public:
-  explicit CSocket(int fd) : fd_(fd) {}
-  CSocket(const CSocket&) = delete;
-  CSocket& operator=(const CSocket&) = delete;
-  ~CSocket() {
-    if (fd_ >= 0) close(fd_);
-  }
-  explicit operator bool() const { return fd_ >= 0; }
-  [[nodiscard]] int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::uint16_t Read16(const unsigned char* bytes) { return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]); }
 
@@ -276,10 +263,10 @@ std::optional<std::uint32_t> ResolveHostIpv4(std::string_view name) {
 }
 
 EchoReply SendIcmpEcho(std::uint32_t target, int ttl, std::chrono::milliseconds timeout) {
-  if (const CSocket datagram(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP)); datagram) {
+  if (const CUniqueFd datagram(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP)); datagram) {
     return EchoOverDatagramSocket(datagram.Get(), target, ttl, timeout);
   }
-  if (const CSocket raw(socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)); raw) {
+  if (const CUniqueFd raw(socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)); raw) {
     return EchoOverRawSocket(raw.Get(), target, ttl, timeout);
   }
   return {EchoReply::Outcome::kNoService, 0, 0};

@@ -16,6 +16,8 @@
 
 #include "settings/ini_document.h"
 
+#include "platform/posix/unique_fd.h"
+
 namespace zelquo::platform {
 
 namespace {
@@ -23,21 +25,6 @@ namespace {
 // A settings file far larger than any real one is treated as unreadable rather than loaded.
 constexpr off_t kMaxSettingsFileSize = 64 * 1024 * 1024;
 
-class CFileDescriptor {
- public:
-  explicit CFileDescriptor(int fd) : fd_(fd) {}
-  CFileDescriptor(const CFileDescriptor&) = delete;
-  CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-  ~CFileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  [[nodiscard]] int Get() const { return fd_; }
-  [[nodiscard]] bool Valid() const { return fd_ >= 0; }
-  int Release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 enum class ReadState { kRead, kAbsent, kUnusable };
 
@@ -49,7 +36,7 @@ struct FileContent {
 
 FileContent ReadWholeFile(const std::string& path) {
   FileContent content;
-  CFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!fd.Valid()) {
     content.state = errno == ENOENT ? ReadState::kAbsent : ReadState::kUnusable;
     return content;
@@ -110,7 +97,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 bool ReplaceFile(const std::string& path, const std::string& folder, std::string_view bytes,
                  const FileContent& old) {
   std::string temp_path = path + ".XXXXXX";
-  CFileDescriptor temp(::mkostemp(temp_path.data(), O_CLOEXEC));
+  CUniqueFd temp(::mkostemp(temp_path.data(), O_CLOEXEC));
   if (!temp.Valid()) return false;
   bool ok = WriteAll(temp.Get(), bytes);
   if (ok && old.state == ReadState::kRead) {
@@ -131,7 +118,7 @@ bool ReplaceFile(const std::string& path, const std::string& folder, std::string
     ::unlink(temp_path.c_str());
     return false;
   }
-  CFileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  CUniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Valid()) (void)::fsync(dir.Get());
   return true;
 }
@@ -153,7 +140,7 @@ int ProfileReadInt(const std::string& path, std::string_view section, std::strin
 bool ProfileWriteText(const std::string& path, std::string_view section, std::string_view key,
                       std::string_view value) {
   const std::string folder = FolderOf(path);
-  CFileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  CUniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!dir.Valid()) return false;
   while (::flock(dir.Get(), LOCK_EX) != 0) {
     if (errno != EINTR) return false;

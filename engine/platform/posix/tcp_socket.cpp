@@ -13,30 +13,14 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/posix/unique_fd.h"
+
 namespace zelquo::platform {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Owns one descriptor.
-class CFileDescriptor {
- public:
-  CFileDescriptor() = default;
-  CFileDescriptor(const CFileDescriptor&) = delete;
-  CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-  ~CFileDescriptor() { Reset(); }
-
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  [[nodiscard]] int Get() const { return fd_; }
-  [[nodiscard]] bool Valid() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
 
 bool ParseDottedAddress(std::string_view text, in_addr& address) {
   const std::string copy(text);
@@ -60,7 +44,7 @@ bool ResolveFirstAddress(std::string_view host, in_addr& address) {
 }  // namespace
 
 struct CTimeoutSocket::Impl {
-  CFileDescriptor fd;
+  CUniqueFd fd;
 
   // Waits until the socket is ready for `events` or the time since `start` exceeds `timeout`.
   // 1: ready; 0: timed out; -1: poll failed (errno says why).

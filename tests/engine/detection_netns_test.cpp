@@ -87,7 +87,7 @@ TEST_F(DetectionNetnsTest, CardsAndTheirAddresses) {
   };
   EXPECT_EQ(Cards(false, false), offered);
   std::vector<Card> with_dest = offered;
-  with_dest.insert(with_dest.begin() + 5, {"44-45-53-54-00-00", "198.18.0.99", "vc1", "255.255.255.0"});
+  with_dest.insert(with_dest.begin() + 6, {"44-45-53-54-00-00", "198.18.0.99", "vc1", "255.255.255.0"});
   EXPECT_EQ(Cards(true, true), with_dest) << "the card without MAC and loopback stay out";
 
   EXPECT_EQ(DetectIpByMac(mac1), "203.0.113.9");  // the last of the card's addresses

@@ -89,9 +89,10 @@ struct CTimeoutSocket::Impl {
     if (what == Readiness::kRead) FD_SET(socket.Get(), &readable);
     if (what != Readiness::kRead) FD_SET(socket.Get(), &writable);
     if (what == Readiness::kConnect) FD_SET(socket.Get(), &failed);
+    const long long micros = left.count() + 1000;  // a millisecond more, so as not to wake early
     timeval wait{};
-    wait.tv_sec = static_cast<long>(left.count() / 1000000);
-    wait.tv_usec = static_cast<long>(left.count() % 1000000) + 1000;
+    wait.tv_sec = static_cast<long>(micros / 1000000);
+    wait.tv_usec = static_cast<long>(micros % 1000000);
     const int ready = select(0, &readable, &writable, &failed, &wait);
     if (ready == SOCKET_ERROR) return -1;
     if (ready > 0) return 1;

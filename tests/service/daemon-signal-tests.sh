@@ -1,13 +1,16 @@
 #!/bin/bash
 # Runs the Linux service program as systemd would, in the foreground, and drives it with signals:
 # SIGUSR1 pauses, SIGUSR2 continues, SIGTERM and SIGINT stop it between passes. Checks the
-# life-cycle messages that reach syslog.
+# life-cycle messages that reach syslog, then the updates it sends to a stand-in provider, what it
+# records in its settings and when it runs the custom command.
 #
 #   tests/service/daemon-signal-tests.sh NATIVE_BUILD_DIR
 #
-# The program runs in private mount and network namespaces: /dev there is a small tmpfs whose
-# /dev/log is a datagram socket this script listens on, so the program's syslog(3) calls are
-# received exactly as a syslog daemon would receive them, and the network has loopback only.
+# The program runs in a network namespace of its own (loopback only, no route anywhere else) whose
+# /etc/hosts maps the provider's names to 127.0.0.1 and whose resolver is a closed loopback port,
+# so no request and no name look-up leaves it. The mount namespace that `ip netns exec` makes gets
+# a small tmpfs as /dev whose /dev/log is a datagram socket this script listens on, so the
+# program's syslog(3) calls are received exactly as a syslog daemon would receive them.
 set -u
 
 if [[ $# -ne 1 ]]; then
@@ -20,24 +23,50 @@ if [[ $(id -u) -ne 0 ]]; then
   echo "skipped: needs root for its namespaces" >&2
   exit 77
 fi
+# The local clock at noon, far from midnight, where the minute of the day (what the program
+# records) wraps and every recorded update would look 1439 minutes old.
+utc_hour=$(date -u +%-H)
+export TZ="ZQT$((utc_hour - 12))"
+
+# Re-run inside the namespace; the namespace and its /etc/netns folder go when this one ends.
 if [[ "${ZELQUO_IN_TEST_NS:-}" != 1 ]]; then
-  exec unshare --mount --net --propagation private -- env ZELQUO_IN_TEST_NS=1 "$0" "$build_dir"
+  netns="zelquo-daemon-$$"
+  netns_etc="/etc/netns/$netns"
+  remove_netns() {
+    ip netns pids "$netns" 2>/dev/null | xargs -r kill -KILL 2>/dev/null
+    ip netns delete "$netns" 2>/dev/null
+    rm -rf "$netns_etc"
+  }
+  trap remove_netns EXIT
+  trap 'exit 1' INT TERM
+  mkdir -p "$netns_etc"
+  printf '127.0.0.1\tlocalhost\n127.0.0.1\tdynupdate.zelquo.net ip1.zelquo.net ip2.zelquo.net\n' >"$netns_etc/hosts"
+  printf 'nameserver 127.0.0.1\n' >"$netns_etc/resolv.conf"
+  ip netns add "$netns" || { echo "cannot create network namespace $netns" >&2; exit 2; }
+  ip netns exec "$netns" env ZELQUO_IN_TEST_NS=1 "$0" "$build_dir"
+  exit $?
 fi
 ip link set lo up
 
 program="$build_dir/service/zelquoiucsvc"
-[[ -x "$program" ]] || { echo "missing $program" >&2; exit 2; }
+standin="$build_dir/tests/support/standin-provider"
+for file in "$program" "$standin"; do
+  [[ -x "$file" ]] || { echo "missing $file" >&2; exit 2; }
+done
 
 work=$(mktemp -d /tmp/zelquo-daemon.XXXXXX)
 listener_pid=
 daemon_pid=
+standin_pid=
 cleanup() {
   [[ -n "$daemon_pid" ]] && kill -KILL "$daemon_pid" 2>/dev/null
   [[ -n "$listener_pid" ]] && kill "$listener_pid" 2>/dev/null
+  [[ -n "$standin_pid" ]] && kill "$standin_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 # A /dev of our own with the nodes a program needs, and our socket as /dev/log.
 mount -t tmpfs -o mode=0755 zelquo-dev /dev
@@ -146,6 +175,125 @@ check "-help prints the usage text" test "$("$install_dir/zelquoiucsvc" -HELP)" 
   "$(printf 'Zelquo IP Update Service v4.43\nUsage: ZelquoIUCSvc [-install | -uninstall | -help]')"
 "$install_dir/zelquoiucsvc" -install 2>/dev/null
 check "-install fails and points to the unit file" test $? -eq 1
+
+# --- Updates to the stand-in provider --------------------------------------------------------
+check "the namespace has no route beyond loopback" bash -c '! ip -4 route get 203.0.113.77 >/dev/null 2>&1'
+
+# The provider: its IP-check servers see 203.0.113.77, its update API accepts every update.
+printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 good 203.0.113.77' >"$work/provider.script"
+record="$work/provider.record"
+"$standin" --listen 127.0.0.1:80 --listen 127.0.0.1:8245 --script "$work/provider.script" \
+  --record "$record" --ready "$work/provider.ready" &
+standin_pid=$!
+for _ in $(seq 50); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+check "the stand-in provider listens on ports 80 and 8245" \
+  test "$(cat "$work/provider.ready" 2>/dev/null | tr '\n' ' ')" == "80 8245 "
+
+settings="$install_dir/ZelquoIUC.ini"
+command_log="$work/command-ran.txt"
+digest=5ebe2294ecd0e0f08eab7690d2a6ee69  # MD5 of "secret"
+minute_now() { echo $((10#$(date +%H) * 60 + 10#$(date +%M))); }
+recent_minute() {  # recent_minute VALUE: VALUE is this minute of the day or the one before
+  local now
+  now=$(minute_now)
+  [[ "$1" =~ ^[0-9]+$ ]] && (($1 == now || $1 == now - 1))
+}
+# Half a day away: more than 30 minutes, so the recorded update is stale, and outside the
+# 5 minutes in which a route trace may confirm the address.
+old_minute() { echo $((($(minute_now) + 720) % 1440)); }
+setting() { sed -n "s/^$1=//p" "$settings"; }
+# set_settings KEY=VALUE...: holds the folder lock the program takes for its own writes.
+set_settings() {
+  local expressions=() pair
+  for pair in "$@"; do expressions+=(-e "s|^${pair%%=*}=.*|$pair|"); done
+  flock "$install_dir" sed -i "${expressions[@]}" "$settings"
+}
+requests() { wc -l <"$record"; }
+target() { sed -n "${1}p" "$record" | cut -f3; }
+request_port() { sed -n "${1}p" "$record" | cut -f1; }
+wait_until() {  # wait_until SECONDS COMMAND...
+  local deadline=$((SECONDS + $1))
+  shift
+  while ((SECONDS <= deadline)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+requests_are() { [[ $(requests) -eq $1 ]]; }
+recorded() {  # recorded: the cycle's record is complete (checkminutes is written last)
+  [[ "$(setting updatedip)" == 203.0.113.77 ]] && checked_recently
+}
+commands_ran() { [[ -f "$command_log" ]] && wc -l <"$command_log" || echo 0; }
+commands_are() { [[ $(commands_ran) -eq $1 ]]; }
+checked_recently() { recent_minute "$(setting checkminutes)"; }
+refused="28 The custom command was not run: \"$(realpath "$settings")\" may be changed by users other than root (writable by its group)."
+first_target="/nic/update?ver=4.43&hostname=home.example.net&password=$digest&myip=203.0.113.77&uin=1"
+later_target="/nic/update?ver=4.43&hostname=home.example.net&password=$digest&myip=203.0.113.77"
+
+# As a previous run leaves it: this address recorded this minute, which alone would need no
+# update; only the emptying at start makes the first cycle send, as a first update.
+now=$(minute_now)
+printf '%s\n' '[Zelquo IP Update Client]' pollinterval=2 'password=n`^m`oI' numofdomainnames=1 \
+  domain_name1=home.example.net executecommand=1 "command=echo ran >>$command_log" \
+  updatedip=203.0.113.77 "updatedminutes=$now" "checkminutes=$now" >"$settings"
+chmod 644 "$settings"
+
+start_daemon
+check "started with a provider" wait_count "$started" 3 3
+check "the first cycle asks the IP-check server and sends one update" wait_until 10 requests_are 2
+check "... the IP-check server first, on 8245 ($(target 1))" \
+  test "$(request_port 1) $(target 1)" == "8245 /ipcheck.asp"
+check "... by its name" grep -q $'\tHost: ip1.zelquo.net:8245' <(sed -n 1p "$record")
+check "... then the host update on 80, as a first update ($(target 2))" \
+  test "$(request_port 2) $(target 2)" == "80 $first_target"
+check "... to the update API by its name" grep -q $'\tHost: dynupdate.zelquo.net' <(sed -n 2p "$record")
+check "the good answer is recorded: updatedip and both minutes" wait_until 5 recorded
+check "... updatedminutes is this minute of the day" recent_minute "$(setting updatedminutes)"
+check "the custom command ran once, on the first good answer" test "$(commands_ran)" -eq 1
+
+# The next passes: the last confirmation is under 5 minutes old, so the change check tries a
+# route trace; here its first hop cannot answer (no route), which counts as unchanged.
+checked=$(setting checkminutes)
+sleep 5
+check "two passes later nothing more was sent: the trace confirmed the address" requests_are 2
+check "... and checkminutes is as it was" test "$(setting checkminutes)" == "$checked"
+
+# A confirmation older than 5 minutes: the IP-check server confirms the address.
+set_settings "checkminutes=$(old_minute)"
+check "an old confirmation makes the next pass ask the IP-check server" wait_until 10 requests_are 3
+check "... only that ($(target 3))" test "$(target 3)" == /ipcheck.asp
+check "... which writes checkminutes again" wait_until 3 checked_recently
+check "... and sends no update" test "$(sleep 2.5; requests)" -eq 3
+
+# A stale update: the next pass sends again, not as a first update, for the same address.
+set_settings "updatedminutes=$(old_minute)" "checkminutes=$(old_minute)"
+check "a stale update makes the next pass update again" wait_until 10 requests_are 5
+check "... without &uin=1 ($(target 5))" test "$(target 5)" == "$later_target"
+check "... recorded" wait_until 5 recorded
+check "... and the custom command did not run for the same address" test "$(commands_ran)" -eq 1
+
+# A new address with a settings file that its group may change: the command is refused.
+chmod g+w "$settings"
+set_settings updatedip=203.0.113.1 "updatedminutes=$(old_minute)" "checkminutes=$(old_minute)"
+check "a new address is sent" wait_until 10 requests_are 7
+check "... recorded" wait_until 5 recorded
+check "... but a group-writable settings file stops the custom command" test "$(commands_ran)" -eq 1
+check "... with a warning to syslog" wait_message "$refused" 2
+
+chmod g-w "$settings"
+set_settings updatedip=203.0.113.1 "updatedminutes=$(old_minute)" "checkminutes=$(old_minute)"
+check "once only root may change it again, a new address runs the command" \
+  wait_until 12 commands_are 2
+check "... once" test "$(requests) $(sleep 1; commands_ran)" == "9 2"
+check "the settings file kept its owner and mode through the writes" \
+  test "$(stat -c '%u %a' "$settings")" == "0 644"
+
+stop_and_time TERM
+check "SIGTERM stops it (status $status)" test "$status" -eq 0
+check "... with a third stopped message" test "$(sleep 0.2; count_messages "$stopped")" -eq 3
+check "the warning was the only message beyond the life cycle" \
+  test "$(messages | grep -vxF -e "$started" -e "$paused" -e "$continued" -e "$stopped")" == "$refused"
 
 echo "# $checks checks, $failures failed"
 [[ $failures -eq 0 ]]

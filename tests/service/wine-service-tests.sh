@@ -1,36 +1,75 @@
 #!/bin/bash
 # Runs the Windows service program of a cross build under Wine's real service control manager:
 # install and uninstall with their registry entries and event-log source, start, pause, continue,
-# user-defined controls and stop, and the events the service reports.
+# user-defined controls and stop, and the events the service reports; then the updates the
+# service sends to a stand-in provider, what it records in its settings and when it runs the
+# custom command.
 #
-#   tests/service/wine-service-tests.sh WINDOWS_BUILD_DIR
+#   tests/service/wine-service-tests.sh WINDOWS_BUILD_DIR [NATIVE_BUILD_DIR]
+#
+# The stand-in provider is the native build's program when there is one (NATIVE_BUILD_DIR, else
+# a folder "native" beside the Windows build, as the presets lay them out), else the Windows
+# build's own under Wine.
 #
 # Everything happens in a Wine prefix of its own, created afresh, inside a network namespace of
-# its own (loopback only): whatever the update cycle tries to reach stays inside. Wine's event log
-# keeps nothing; it only traces ReportEvent, so the events are read from the trace of the
-# session's services (WINEDEBUG=+eventlog), which services.exe and the service inherit.
+# its own (loopback only, no route anywhere else) whose /etc/hosts maps the provider's names to
+# 127.0.0.1 and whose resolver is a closed loopback port: no request and no name look-up leaves
+# it. Wine's event log keeps nothing; it only traces ReportEvent, so the events are read from the
+# trace of the session's services (WINEDEBUG=+eventlog), which services.exe and the service
+# inherit.
 set -u
 
-if [[ $# -ne 1 ]]; then
-  echo "usage: $0 WINDOWS_BUILD_DIR" >&2
+if [[ $# -lt 1 || $# -gt 2 ]]; then
+  echo "usage: $0 WINDOWS_BUILD_DIR [NATIVE_BUILD_DIR]" >&2
   exit 2
 fi
 build_dir=$(realpath "$1")
+native_dir=
+if [[ $# -eq 2 ]]; then
+  native_dir=$(realpath "$2")
+elif [[ -x "$build_dir/../native/tests/support/standin-provider" ]]; then
+  native_dir=$(realpath "$build_dir/../native")
+fi
 # Namespaces need root; ctest reads 77 as "skipped".
 if [[ $(id -u) -ne 0 ]]; then
   echo "skipped: needs root for its namespaces" >&2
   exit 77
 fi
 
-# Re-run inside a private network namespace with only loopback, up.
+# The local clock at noon, far from midnight, where the minute of the day (what the service
+# records) wraps and every recorded update would look 1439 minutes old. Wine takes the zone
+# from TZ as the C library does.
+utc_hour=$(date -u +%-H)
+export TZ="ZQT$((utc_hour - 12))"
+
+# Re-run inside the namespace; the namespace and its /etc/netns folder go when this one ends.
 if [[ "${ZELQUO_IN_TEST_NETNS:-}" != 1 ]]; then
-  exec unshare --net -- env ZELQUO_IN_TEST_NETNS=1 "$0" "$build_dir"
+  netns="zelquo-wine-svc-$$"
+  netns_etc="/etc/netns/$netns"
+  remove_netns() {
+    ip netns pids "$netns" 2>/dev/null | xargs -r kill -KILL 2>/dev/null
+    ip netns delete "$netns" 2>/dev/null
+    rm -rf "$netns_etc"
+  }
+  trap remove_netns EXIT
+  trap 'exit 1' INT TERM
+  mkdir -p "$netns_etc"
+  printf '127.0.0.1\tlocalhost\n127.0.0.1\tdynupdate.zelquo.net ip1.zelquo.net ip2.zelquo.net\n' >"$netns_etc/hosts"
+  printf 'nameserver 127.0.0.1\n' >"$netns_etc/resolv.conf"
+  ip netns add "$netns" || { echo "cannot create network namespace $netns" >&2; exit 2; }
+  ip netns exec "$netns" env ZELQUO_IN_TEST_NETNS=1 "$0" "$build_dir" ${native_dir:+"$native_dir"}
+  exit $?
 fi
 ip link set lo up
 
 service_exe="$build_dir/service/zelquoiucsvc.exe"
 control_exe="$build_dir/tests/service/zelquo-service-control.exe"
-for file in "$service_exe" "$control_exe"; do
+if [[ -n "$native_dir" ]]; then
+  standin="$native_dir/tests/support/standin-provider"
+else
+  standin="$build_dir/tests/support/standin-provider.exe"
+fi
+for file in "$service_exe" "$control_exe" "$standin"; do
   [[ -f "$file" ]] || { echo "missing $file" >&2; exit 2; }
 done
 
@@ -41,12 +80,15 @@ export WINEDEBUG=-all
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 session_log="$work/session.log"
 
+standin_pid=
 cleanup() {
+  [[ -n "$standin_pid" ]] && kill "$standin_pid" 2>/dev/null
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 failures=0
 checks=0
@@ -183,6 +225,160 @@ wine net stop ZelquoIUCSvc >/dev/null 2>&1
 check "stop while paused reaches stopped" wait_state 1 5
 check "... with a stopped event" wait_event_count 0x0004 0x40000004 2
 check "... and no continued event" test "$(event_count 0x0004 0x40000006)" -eq 1
+
+# --- Updates to the stand-in provider --------------------------------------------------------
+check "the namespace has no route beyond loopback" bash -c '! ip -4 route get 203.0.113.77 >/dev/null 2>&1'
+
+# The provider: its IP-check servers see 203.0.113.77, its update API accepts every update.
+printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 good 203.0.113.77' >"$work/provider.script"
+record="$work/provider.record"
+standin_options=(--listen 127.0.0.1:80 --listen 127.0.0.1:8245)
+if [[ -n "$native_dir" ]]; then
+  "$standin" "${standin_options[@]}" --script "$work/provider.script" --record "$record" \
+    --ready "$work/provider.ready" >"$work/standin.log" 2>&1 &
+else
+  wine "$standin" "${standin_options[@]}" --script "$(winepath -w "$work/provider.script")" \
+    --record "$(winepath -w "$record")" --ready "$(winepath -w "$work/provider.ready")" \
+    >"$work/standin.log" 2>&1 &
+fi
+standin_pid=$!
+for _ in $(seq 100); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+echo "# stand-in provider: $standin"
+check "the stand-in provider listens on ports 80 and 8245" \
+  test "$(tr -d '\r' <"$work/provider.ready" 2>/dev/null | tr '\n' ' ')" == "80 8245 "
+
+settings="$program_dir/ZelquoIUC.ini"
+command_log="$WINEPREFIX/drive_c/command-ran.txt"
+digest=5ebe2294ecd0e0f08eab7690d2a6ee69  # MD5 of "secret"
+minute_now() { echo $((10#$(date +%H) * 60 + 10#$(date +%M))); }
+recent_minute() {  # recent_minute VALUE: VALUE is this minute of the day or the one before
+  local now
+  now=$(minute_now)
+  [[ "$1" =~ ^[0-9]+$ ]] && (($1 == now || $1 == now - 1))
+}
+# Half a day away: more than 30 minutes, so the recorded update is stale, and outside the
+# 5 minutes in which a route trace may confirm the address.
+old_minute() { echo $((($(minute_now) + 720) % 1440)); }
+setting() { tr -d '\r' <"$settings" | sed -n "s/^$1=//p"; }
+# set_settings KEY=VALUE...: one rename of the whole file, between the service's writes (the
+# callers wait for the end of a cycle's record; the service then waits its poll interval).
+set_settings() {
+  local expressions=() pair
+  for pair in "$@"; do expressions+=(-e "s|^${pair%%=*}=[^\r]*|$pair|"); done
+  sed -i "${expressions[@]}" "$settings"
+}
+requests() { wc -l <"$record"; }
+target() { sed -n "${1}p" "$record" | tr -d '\r' | cut -f3; }
+request_port() { sed -n "${1}p" "$record" | cut -f1; }
+wait_until() {  # wait_until SECONDS COMMAND...
+  local deadline=$((SECONDS + $1))
+  shift
+  while ((SECONDS <= deadline)); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+requests_are() { [[ $(requests) -eq $1 ]]; }
+checked_recently() { recent_minute "$(setting checkminutes)"; }
+recorded() {  # recorded: the cycle's record is complete (checkminutes is written last)
+  [[ "$(setting updatedip)" == 203.0.113.77 ]] && checked_recently
+}
+commands_ran() { [[ -f "$command_log" ]] && wc -l <"$command_log" || echo 0; }
+commands_are() { [[ $(commands_ran) -eq $1 ]]; }
+new_address() {  # the next pass finds a stale update of another address
+  set_settings updatedip=203.0.113.1 "updatedminutes=$(old_minute)" "checkminutes=$(old_minute)"
+}
+# The refusal as Wine's trace shows the insertion string (backslashes and quotes escaped).
+refusal_seen() {
+  grep -qF "warn:eventlog:ReportEventW L\"\\\"c:\\\\program files\\\\zelquo\\\\ZelquoIUC.ini\\\" may be changed by users who are not administrators ($1).\"" "$session_log"
+}
+first_target="/nic/update?ver=4.43&hostname=home.example.net&password=$digest&myip=203.0.113.77&uin=1"
+later_target="/nic/update?ver=4.43&hostname=home.example.net&password=$digest&myip=203.0.113.77"
+
+# As a previous run leaves it: this address recorded this minute, which alone would need no
+# update; only the emptying at start makes the first cycle send, as a first update.
+now=$(minute_now)
+printf '%s\r\n' '[Zelquo IP Update Client]' pollinterval=2 'password=n`^m`oI' numofdomainnames=1 \
+  domain_name1=home.example.net executecommand=1 'command=echo %USERNAME%>>C:\command-ran.txt' \
+  updatedip=203.0.113.77 "updatedminutes=$now" "checkminutes=$now" >"$settings"
+chmod 644 "$settings"
+
+wine net start ZelquoIUCSvc >/dev/null 2>&1
+check "net start with a provider succeeds" test $? -eq 0
+check "the service reaches running" wait_state 4 10
+check "the first cycle asks the IP-check server and sends one update" wait_until 15 requests_are 2
+check "... the IP-check server first, on 8245 ($(target 1))" \
+  test "$(request_port 1) $(target 1)" == "8245 /ipcheck.asp"
+check "... by its name" grep -q $'\tHost: ip1.zelquo.net:8245' <(sed -n 1p "$record")
+check "... then the host update on 80, as a first update ($(target 2))" \
+  test "$(request_port 2) $(target 2)" == "80 $first_target"
+check "... to the update API by its name" grep -q $'\tHost: dynupdate.zelquo.net' <(sed -n 2p "$record")
+check "the good answer is recorded: updatedip and both minutes" wait_until 5 recorded
+check "... updatedminutes is this minute of the day" recent_minute "$(setting updatedminutes)"
+check "the custom command ran once, on the first good answer ($(tr -d '\r' <"$command_log" 2>/dev/null))" \
+  commands_are 1
+
+# The next passes: the last confirmation is under 5 minutes old, so the change check tries a
+# route trace; here its first hop cannot answer (no route), which counts as unchanged.
+checked=$(setting checkminutes)
+sleep 5
+check "two passes later nothing more was sent: the trace confirmed the address" requests_are 2
+check "... and checkminutes is as it was" test "$(setting checkminutes)" == "$checked"
+
+# A confirmation older than 5 minutes: the IP-check server confirms the address.
+set_settings "checkminutes=$(old_minute)"
+check "an old confirmation makes the next pass ask the IP-check server" wait_until 10 requests_are 3
+check "... only that ($(target 3))" test "$(target 3)" == /ipcheck.asp
+check "... which writes checkminutes again" wait_until 3 checked_recently
+check "... and sends no update" test "$(sleep 2.5; requests)" -eq 3
+
+# A stale update: the next pass sends again, not as a first update, for the same address.
+set_settings "updatedminutes=$(old_minute)" "checkminutes=$(old_minute)"
+check "a stale update makes the next pass update again" wait_until 10 requests_are 5
+check "... without &uin=1 ($(target 5))" test "$(target 5)" == "$later_target"
+check "... recorded" wait_until 5 recorded
+check "... and the custom command did not run for the same address" commands_are 1
+
+# Who may change the settings file, as Wine describes a Unix file: the owner's uid (Wine's user
+# for the wineserver's own uid, else Anonymous Logon) and an entry for Everyone from the bits for
+# others; the group's bits have no entry of their own.
+chmod o+w "$settings"
+new_address
+check "a new address is sent" wait_until 10 requests_are 7
+check "... recorded" wait_until 5 recorded
+check "... but a settings file that others may write stops the custom command" commands_are 1
+check "... with warning event 0x8000000C" wait_event_count 0x0002 0x8000000c 1
+check "... naming Everyone" refusal_seen "S-1-1-0 may change it"
+
+chmod o-w,g+w "$settings"
+new_address
+check "a group-writable settings file: Wine's descriptor has no entry for the group, the command runs" \
+  wait_until 12 commands_are 2
+check "... with no second warning" test "$(event_count 0x0002 0x8000000c)" -eq 1
+
+chmod g-w "$settings"
+chown 65534 "$settings"
+new_address
+check "a new address with a settings file of another Unix user is sent" wait_until 10 requests_are 11
+check "... recorded" wait_until 5 recorded
+check "... and stops the custom command" commands_are 2
+check "... with a second warning" wait_event_count 0x0002 0x8000000c 2
+check "... naming its owner, Anonymous Logon" refusal_seen "it is owned by S-1-5-7"
+
+chown 0 "$settings"
+new_address
+check "once the file is root's and not writable by others, a new address runs the command" \
+  wait_until 12 commands_are 3
+check "... once" test "$(requests) $(sleep 1; commands_ran)" == "13 3"
+
+wine net stop ZelquoIUCSvc >/dev/null 2>&1
+check "net stop after the updates succeeds" test $? -eq 0
+check "the service reaches stopped" wait_state 1 5
+check "... with a third stopped event" wait_event_count 0x0004 0x40000004 3
+kill "$standin_pid" 2>/dev/null
+wait "$standin_pid" 2>/dev/null
+standin_pid=
 
 # --- Uninstall ----------------------------------------------------------------------------
 svc -uninstall

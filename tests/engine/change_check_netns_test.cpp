@@ -13,19 +13,15 @@
 #include "standin_provider/standin_server.h"
 #include "test_files.h"
 #include "change_check_printers.h"
+#include "netns_scenario.h"
 
 namespace zelquo {
 namespace {
 
 using namespace std::chrono_literals;
 
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
-// True when the script asked for this set of cases.
-bool InNamespaces(const char* mode) { return Environment("ZELQUO_NETNS") == mode; }
+using testing::Environment;
+bool InNamespaces(const char* mode) { return testing::InNetnsScenario(mode); }
 
 constexpr char kOutsideNamespaces[] = "runs inside the trace namespaces only (tests/netns/trace-tests.sh)";
 

@@ -13,6 +13,7 @@
 #include "detection/ip_check_servers.h"
 #include "detection/local_addresses.h"
 #include "platform/host_addresses.h"
+#include "netns_scenario.h"
 #include "test_files.h"
 
 namespace zelquo {
@@ -20,12 +21,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
-bool InScenario(const char* scenario) { return Environment("ZELQUO_NETNS") == scenario; }
+using testing::Environment;
+bool InScenario(const char* scenario) { return testing::InNetnsScenario(scenario); }
 
 constexpr char kOutside[] = "runs inside the namespaces of tests/netns/detection-tests.sh only";
 

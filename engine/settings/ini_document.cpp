@@ -125,7 +125,8 @@ std::optional<std::string> CIniDocument::Find(std::string_view section, std::str
 bool CIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   section = Trim(section);
   key = Trim(key);
-  if (!IsStorableName(key) || key.find('=') != std::string_view::npos ||
+  // A key beginning with "[" would be read back as a section header, moving the keys after it.
+  if (!IsStorableName(key) || key.find('=') != std::string_view::npos || key.front() == '[' ||
       section.find_first_of("\r\n\0]", 0, 4) != std::string_view::npos) {
     return false;
   }

@@ -93,6 +93,7 @@ TEST(IniDocumentTest, WrittenValuesCannotAddLinesOrKeys) {
   EXPECT_FALSE(document.Set(kSection, "bad\nkey", "v"));
   EXPECT_FALSE(document.Set(kSection, "", "v"));
   EXPECT_FALSE(document.Set("bad]section", "key", "v"));
+  EXPECT_FALSE(document.Set(kSection, "[looks]like a section", "v"));
   EXPECT_EQ(document.Bytes(), before);
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets this machine up (Debian 12, as root) and runs every test: the native build, the native
-# build under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build under Wine, and
-# the tests that need network namespaces. Exits non-zero when anything fails.
+# build under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
+# ThreadSanitizer, the fuzz targets for a bounded time (ZELQUO_FUZZ_SECONDS each, default 60),
+# the Windows build under Wine, and the tests that need network namespaces. Exits non-zero when
+# anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,6 +21,26 @@ echo "== native build with sanitizers"
 cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan
 ctest --preset native-asan -j"$jobs" --timeout 300
+
+echo "== native build with ThreadSanitizer: service, update cycle and settings tests"
+cmake --preset native-tsan >/dev/null
+cmake --build --preset native-tsan --target engine_test service_test zelquoiucsvc
+# Every report of every process (the daemon the signal script starts too) goes to a log file
+# of its own; a run that leaves one fails, whatever the tests themselves said.
+tsan_logs="$root/build/native-tsan/tsan-reports"
+rm -rf "$tsan_logs" && mkdir -p "$tsan_logs"
+TSAN_OPTIONS="log_path=$tsan_logs/report second_deadlock_stack=1" ctest --preset native-tsan -j"$jobs" --timeout 300 \
+  -R '^(UpdateService|UpdateCycle|KeepRunning|ServiceHost|BeepInterval|Settings|PosixProfileStore|IniDocument)|service_daemon_signals'
+if compgen -G "$tsan_logs/report*" >/dev/null; then
+  cat "$tsan_logs"/report*
+  echo "ThreadSanitizer reported the races above"
+  exit 1
+fi
+
+echo "== fuzz targets (libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)"
+cmake --preset native-fuzz >/dev/null
+cmake --build --preset native-fuzz
+scripts/run-fuzzers.sh "${ZELQUO_FUZZ_SECONDS:-60}"
 
 echo "== Windows build, tests under Wine"
 cmake --preset windows >/dev/null

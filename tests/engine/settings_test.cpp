@@ -33,7 +33,7 @@ TEST_F(SettingsTest, NoFileGivesEveryDefault) {
   EXPECT_EQ(settings_.Read(keys::kServerPort), 80);
   EXPECT_EQ(settings_.Read(keys::kPollInterval), 60);
   EXPECT_EQ(settings_.ReadCount(keys::kDomainNames), 0);
-  EXPECT_EQ(settings_.ReadCount(keys::kAliasLabels), 0);
+  EXPECT_EQ(settings_.ReadCount(keys::kAliases), 0);
   EXPECT_EQ(settings_.ReadCount(keys::kIgnoreList), 0);
   EXPECT_EQ(settings_.Read(keys::kUsername), "");
   EXPECT_EQ(settings_.Read(keys::kUpdatedIp), "");
@@ -85,11 +85,28 @@ TEST_F(SettingsTest, RemovingAListEntryShiftsTheRestAndLeavesTheOldLastEntry) {
   settings_.AppendEntry(keys::kDomainNames, "one.example.org");
   settings_.AppendEntry(keys::kDomainNames, "two.example.org");
   settings_.AppendEntry(keys::kDomainNames, "three.example.org");
-  settings_.RemoveEntry(keys::kDomainNames, 1);
+  settings_.RemoveRow(keys::kDomainNames, 1);
   EXPECT_EQ(settings_.ReadCount(keys::kDomainNames), 2);
   EXPECT_EQ(settings_.ReadEntry(keys::kDomainNames, 1), "two.example.org");
   EXPECT_EQ(settings_.ReadEntry(keys::kDomainNames, 2), "three.example.org");
   EXPECT_EQ(settings_.ReadText("domain_name3", ""), "three.example.org");
+}
+
+TEST_F(SettingsTest, AliasRowsAreAppendedAndRemovedWhole) {
+  using Row = std::vector<std::string>;
+  settings_.AppendRow(keys::kAliases, {"www", "one.example.org"});
+  settings_.AppendRow(keys::kAliases, {"ftp", "two.example.org"});
+  settings_.AppendRow(keys::kAliases, {"mail", "three.example.org"});
+  EXPECT_EQ(settings_.ReadCount(keys::kAliases), 3);
+  EXPECT_EQ(settings_.ReadText("alias_domain_name1", ""), "one.example.org");
+  settings_.RemoveRow(keys::kAliases, 2);
+  settings_.RemoveRow(keys::kAliases, 1);
+  EXPECT_EQ(settings_.ReadCount(keys::kAliases), 1);
+  EXPECT_EQ(settings_.ReadRow(keys::kAliases, 1), (Row{"mail", "three.example.org"}));
+  EXPECT_EQ(settings_.ReadEntry(keys::kAliases, 1, keys::kAliasHostName), "three.example.org");
+  // A row appended short is filled with empty entries, never with what an old row left behind.
+  settings_.AppendRow(keys::kAliases, {"late"});
+  EXPECT_EQ(settings_.ReadRow(keys::kAliases, 2), (Row{"late", ""}));
 }
 
 TEST_F(SettingsTest, ValuesWithLineBreaksCannotForgeOtherKeys) {

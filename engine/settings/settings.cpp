@@ -28,7 +28,13 @@ bool CSettingsFile::ReadBool(std::string_view key, bool fallback) const {
 }
 
 bool CSettingsFile::WriteText(std::string_view key, std::string_view value) const {
-  return platform::ProfileWriteText(path_, kSettingsSection, key, value);
+  // Line breaks are dropped here, before either store sees the value: the system's profile
+  // functions write them as they are, so a value could otherwise add key lines of its own.
+  std::string one_line;
+  for (const char c : value) {
+    if (c != '\r' && c != '\n') one_line.push_back(c);
+  }
+  return platform::ProfileWriteText(path_, kSettingsSection, key, one_line);
 }
 
 bool CSettingsFile::WriteInt(std::string_view key, int value) const {

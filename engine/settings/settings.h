@@ -28,7 +28,8 @@ class CSettingsFile {
   // "true" or a number parsing as 1 is true, "false" or a number parsing as 0 is false (so is
   // any text without leading digits); other numbers, and an absent key, give fallback.
   [[nodiscard]] bool ReadBool(std::string_view key, bool fallback) const;
-  // Writes fail silently (a read-only folder, say): the next read returns the old value.
+  // Writes fail silently (a read-only folder, say): the next read returns the old value. Line
+  // breaks in a value are dropped, so a value is always one line of the file.
   bool WriteText(std::string_view key, std::string_view value) const;
   bool WriteInt(std::string_view key, int value) const;
 

@@ -110,9 +110,11 @@ TEST_F(SettingsTest, AliasRowsAreAppendedAndRemovedWhole) {
 }
 
 TEST_F(SettingsTest, ValuesWithLineBreaksCannotForgeOtherKeys) {
-  settings_.Write(keys::kPassword, "kept");
-  settings_.Write(keys::kCommand, "echo\r\npassword=forged");
-  EXPECT_EQ(settings_.Read(keys::kPassword), "kept");
+  // The forging value goes first, into a new file, where no real key can shadow the forged one.
+  settings_.Write(keys::kCommand, "echo\r\npassword=forged\nusername=eve\r");
+  EXPECT_EQ(settings_.Read(keys::kPassword), "");
+  EXPECT_EQ(settings_.Read(keys::kUsername), "");
+  EXPECT_EQ(settings_.Read(keys::kCommand), "echopassword=forgedusername=eve");
 }
 
 // Files that no program wrote: every read gives its default and nothing crashes.

@@ -59,7 +59,7 @@ TEST_F(SettingsTest, IntegerParseOfStoredText) {
   EXPECT_EQ(settings_.Read(keys::kPollInterval), 0);
 }
 
-TEST_F(SettingsTest, ReadBoolTestsNumbersThenWords) {
+TEST_F(SettingsTest, ReadBoolTestsWordsThenNumbers) {
   const struct {
     const char* stored;
     bool fallback;

@@ -22,11 +22,12 @@ class CSettingsFile {
 
   // The stored text (at most 254 characters), or fallback when the key is absent.
   [[nodiscard]] std::string ReadText(std::string_view key, std::string_view fallback) const;
-  // The leading decimal digits of the stored value (0 when there are none), or fallback when
-  // the key is absent.
+  // The profile integer parse of the stored value (0 when it has no digits), or fallback when
+  // the key is absent or its value empty.
   [[nodiscard]] int ReadInt(std::string_view key, int fallback) const;
   // "true" or a number parsing as 1 is true, "false" or a number parsing as 0 is false (so is
-  // any text without leading digits); other numbers, and an absent key, give fallback.
+  // any text without leading digits); other numbers, an empty value and an absent key give
+  // fallback.
   [[nodiscard]] bool ReadBool(std::string_view key, bool fallback) const;
   // Writes fail silently (a read-only folder, say): the next read returns the old value. Line
   // breaks in a value are dropped, so a value is always one line of the file.

@@ -54,9 +54,12 @@ TEST_F(SettingsTest, FirstWriteCreatesTheFileAndReadsSeeEveryWrite) {
 }
 
 TEST_F(SettingsTest, IntegerParseOfStoredText) {
-  WriteSection("serverport=8245abc\r\npollinterval=abc\r\nipmethod=\r\n");
+  WriteSection("serverport=8245abc\r\npollinterval=abc\r\nipmethod=\r\ncheckminutes=  \r\n");
   EXPECT_EQ(settings_.Read(keys::kServerPort), 8245);
   EXPECT_EQ(settings_.Read(keys::kPollInterval), 0);
+  // An empty value gives the caller's default, as an absent key does.
+  EXPECT_EQ(settings_.Read(keys::kIpMethod), 1);
+  EXPECT_EQ(settings_.ReadInt("checkminutes", 9), 9);
 }
 
 TEST_F(SettingsTest, ReadBoolTestsWordsThenNumbers) {
@@ -66,7 +69,8 @@ TEST_F(SettingsTest, ReadBoolTestsWordsThenNumbers) {
     bool expected;
   } kCases[] = {{"1", false, true},     {"0", true, false},      {"2", true, true},
                 {"2", false, false},    {"true", false, true},   {"false", true, false},
-                {"TRUE", true, false},  {"yes", true, false},    {"1abc", false, true}};
+                {"TRUE", true, false},  {"yes", true, false},    {"1abc", false, true},
+                {"", true, true},       {"", false, false}};
   for (const auto& row : kCases) {
     WriteSection(std::string("executecommand=") + row.stored + "\r\n");
     EXPECT_EQ(settings_.ReadBool("executecommand", row.fallback), row.expected) << row.stored;

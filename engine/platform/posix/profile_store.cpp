@@ -196,8 +196,7 @@ std::string ProfileReadText(const std::string& path, std::string_view section, s
 }
 
 int ProfileReadInt(const std::string& path, std::string_view section, std::string_view key, int def) {
-  const auto value = FindValue(path, section, key);
-  return value ? ParseProfileInt(*value) : def;
+  return ProfileIntOf(FindValue(path, section, key), def);
 }
 
 bool ProfileWriteText(const std::string& path, std::string_view section, std::string_view key,

@@ -64,7 +64,7 @@ std::string RunSimpleUsagePass(const PassEnvironment& environment) {
 
   CHeldAddress held(environment);
   const int host_count = settings.ReadCount(keys::kDomainNames);
-  const int alias_count = settings.ReadCount(keys::kAliasLabels);
+  const int alias_count = settings.ReadCount(keys::kAliases);
   if (!user_name.empty() && host_count == 0 && alias_count == 0) {
     UpdateRequest request;
     request.kind = RequestKind::kAccount;
@@ -88,8 +88,8 @@ std::string RunSimpleUsagePass(const PassEnvironment& environment) {
     UpdateName(environment, held, request, result);
   }
   for (int i = 1; i <= alias_count; ++i) {
-    const std::string alias = settings.ReadEntry(keys::kAliasLabels, i);
-    const std::string host_name = settings.ReadEntry(keys::kAliasDomains, i);
+    const std::string alias = settings.ReadEntry(keys::kAliases, i, keys::kAliasLabel);
+    const std::string host_name = settings.ReadEntry(keys::kAliases, i, keys::kAliasHostName);
     if (alias.empty() || host_name.empty()) continue;
     UpdateRequest request;
     request.kind = RequestKind::kAlias;

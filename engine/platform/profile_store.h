@@ -16,7 +16,7 @@ inline constexpr unsigned kProfileTextBufferSize = 255;
 [[nodiscard]] std::string ProfileReadText(const std::string& path, std::string_view section,
                                           std::string_view key, std::string_view def);
 
-// The profile integer parse of the stored value, or def when the key is absent.
+// The profile integer parse of the stored value, or def when the key is absent or empty.
 [[nodiscard]] int ProfileReadInt(const std::string& path, std::string_view section,
                                  std::string_view key, int def);
 

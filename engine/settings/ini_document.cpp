@@ -170,14 +170,27 @@ int ParseProfileInt(std::string_view text) {
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
-  long long value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') break;
-    // Overlong digit runs wrap like the system's 32-bit parse instead of overflowing.
-    value = (value * 10 + (c - '0')) & 0xffffffffLL;
+  // The system's parse takes a lower-case "0x", "0o" or "0b" after the sign as a base prefix.
+  unsigned base = 10;
+  if (text.size() >= 2 && text[0] == '0') {
+    base = text[1] == 'x' ? 16 : text[1] == 'o' ? 8 : text[1] == 'b' ? 2 : 10;
+    if (base != 10) text.remove_prefix(2);
   }
-  const auto bits = static_cast<std::uint32_t>(negative ? -value : value);
-  return static_cast<int>(bits);
+  std::uint32_t value = 0;
+  for (const char c : text) {
+    const unsigned digit = c >= '0' && c <= '9'   ? static_cast<unsigned>(c - '0')
+                           : c >= 'a' && c <= 'z' ? static_cast<unsigned>(c - 'a' + 10)
+                           : c >= 'A' && c <= 'Z' ? static_cast<unsigned>(c - 'A' + 10)
+                                                  : base;
+    if (digit >= base) break;
+    // Overlong digit runs wrap like the system's 32-bit parse instead of overflowing.
+    value = value * base + digit;
+  }
+  return static_cast<int>(negative ? 0u - value : value);
+}
+
+int ProfileIntOf(const std::optional<std::string>& stored, int def) {
+  return stored && !stored->empty() ? ParseProfileInt(*stored) : def;
 }
 
 }  // namespace zelquo

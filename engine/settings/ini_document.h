@@ -32,8 +32,13 @@ class CIniDocument {
   std::string new_line_;
 };
 
-// The profile integer parse: an optional sign and the leading decimal digits of the text
-// (surrounding whitespace skipped); 0 when there are none.
+// The profile integer parse, as the system's: an optional sign, then the leading digits of the
+// text (surrounding whitespace skipped), decimal unless "0x", "0o" or "0b" selects base 16, 8
+// or 2; 0 when there are none.
 [[nodiscard]] int ParseProfileInt(std::string_view text);
+
+// The profile integer read of a key: def when the key is absent or its value is empty, as the
+// system's integer read gives; otherwise ParseProfileInt of the value.
+[[nodiscard]] int ProfileIntOf(const std::optional<std::string>& stored, int def);
 
 }  // namespace zelquo

@@ -28,28 +28,52 @@ bool CSettingsFile::ReadBool(std::string_view key, bool fallback) const {
 }
 
 bool CSettingsFile::WriteText(std::string_view key, std::string_view value) const {
-  return platform::ProfileWriteText(path_, kSettingsSection, key, value);
+  // Line breaks are dropped here, before either store sees the value: the system's profile
+  // functions write them as they are, so a value could otherwise add key lines of its own.
+  std::string one_line;
+  for (const char c : value) {
+    if (c != '\r' && c != '\n') one_line.push_back(c);
+  }
+  return platform::ProfileWriteText(path_, kSettingsSection, key, one_line);
 }
 
 bool CSettingsFile::WriteInt(std::string_view key, int value) const {
   return WriteText(key, IntToText(value));
 }
 
-std::string CSettingsFile::ReadEntry(const keys::ListKey& list, int n) const {
-  return ReadText(std::string(list.entry) + IntToText(n), "");
+namespace {
+
+std::string EntryKey(const keys::ListKey& list, int n, std::size_t column) {
+  return std::string(list.entries[column]) + IntToText(n);
 }
 
-void CSettingsFile::AppendEntry(const keys::ListKey& list, std::string_view value) const {
+}  // namespace
+
+std::string CSettingsFile::ReadEntry(const keys::ListKey& list, int n, std::size_t column) const {
+  return ReadText(EntryKey(list, n, column), "");
+}
+
+std::vector<std::string> CSettingsFile::ReadRow(const keys::ListKey& list, int n) const {
+  std::vector<std::string> row;
+  for (std::size_t column = 0; column < list.entries.size(); ++column) row.push_back(ReadEntry(list, n, column));
+  return row;
+}
+
+void CSettingsFile::AppendRow(const keys::ListKey& list, const std::vector<std::string>& row) const {
   const int count = ReadCount(list);
-  WriteText(std::string(list.entry) + IntToText(count + 1), value);
+  for (std::size_t column = 0; column < list.entries.size(); ++column) {
+    WriteText(EntryKey(list, count + 1, column), column < row.size() ? row[column] : std::string());
+  }
   WriteInt(list.count, count + 1);
 }
 
-void CSettingsFile::RemoveEntry(const keys::ListKey& list, int n) const {
+void CSettingsFile::RemoveRow(const keys::ListKey& list, int n) const {
   const int count = ReadCount(list);
   if (n < 1 || n > count) return;
   for (int i = n; i < count; ++i) {
-    WriteText(std::string(list.entry) + IntToText(i), ReadEntry(list, i + 1));
+    for (std::size_t column = 0; column < list.entries.size(); ++column) {
+      WriteText(EntryKey(list, i, column), ReadEntry(list, i + 1, column));
+    }
   }
   WriteInt(list.count, count - 1);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/settings_keys.h"
 
@@ -21,13 +22,15 @@ class CSettingsFile {
 
   // The stored text (at most 254 characters), or fallback when the key is absent.
   [[nodiscard]] std::string ReadText(std::string_view key, std::string_view fallback) const;
-  // The leading decimal digits of the stored value (0 when there are none), or fallback when
-  // the key is absent.
+  // The profile integer parse of the stored value (0 when it has no digits), or fallback when
+  // the key is absent or its value empty.
   [[nodiscard]] int ReadInt(std::string_view key, int fallback) const;
   // "true" or a number parsing as 1 is true, "false" or a number parsing as 0 is false (so is
-  // any text without leading digits); other numbers, and an absent key, give fallback.
+  // any text without leading digits); other numbers, an empty value and an absent key give
+  // fallback.
   [[nodiscard]] bool ReadBool(std::string_view key, bool fallback) const;
-  // Writes fail silently (a read-only folder, say): the next read returns the old value.
+  // Writes fail silently (a read-only folder, say): the next read returns the old value. Line
+  // breaks in a value are dropped, so a value is always one line of the file.
   bool WriteText(std::string_view key, std::string_view value) const;
   bool WriteInt(std::string_view key, int value) const;
 
@@ -36,14 +39,22 @@ class CSettingsFile {
   bool Write(const keys::TextKey& key, std::string_view value) const { return WriteText(key.name, value); }
   bool Write(const keys::IntKey& key, int value) const { return WriteInt(key.name, value); }
 
-  // Numbered lists: the count (0 when absent) and entry number n (from 1; empty when absent).
+  // Numbered lists. The count (0 when absent), and entry `column` of row n (from 1; empty when
+  // absent); column 0 is the whole row of a one-entry list.
   [[nodiscard]] int ReadCount(const keys::ListKey& list) const { return ReadInt(list.count, 0); }
-  [[nodiscard]] std::string ReadEntry(const keys::ListKey& list, int n) const;
-  // Appends an entry: writes entry count+1, then the new count.
-  void AppendEntry(const keys::ListKey& list, std::string_view value) const;
-  // Removes entry n: moves the later entries down by one and writes count-1. The old last entry
-  // stays in the file; readers ignore entries above the count.
-  void RemoveEntry(const keys::ListKey& list, int n) const;
+  [[nodiscard]] std::string ReadEntry(const keys::ListKey& list, int n, std::size_t column = 0) const;
+  // Every entry of row n, in the order of the list's entry keys.
+  [[nodiscard]] std::vector<std::string> ReadRow(const keys::ListKey& list, int n) const;
+  // Appends a row: writes every entry of row count+1 (entries the row lacks as empty text, so that
+  // no stale entry of an earlier row shows through), then the new count.
+  void AppendRow(const keys::ListKey& list, const std::vector<std::string>& row) const;
+  // Appends the row of a one-entry list.
+  void AppendEntry(const keys::ListKey& list, std::string_view value) const {
+    AppendRow(list, {std::string(value)});
+  }
+  // Removes row n: moves every later row down by one, whole, and writes count-1. The old last row
+  // stays in the file; readers ignore rows above the count.
+  void RemoveRow(const keys::ListKey& list, int n) const;
 
  private:
   std::string path_;

@@ -2,6 +2,9 @@
 // Callers read and write through these declarations, never through spelled-out key texts.
 #pragma once
 
+#include <cstddef>
+#include <span>
+
 namespace zelquo::keys {
 
 struct TextKey {
@@ -14,20 +17,28 @@ struct IntKey {
   int fallback;
 };
 
-// A numbered list: a count key plus entry keys numbered from 1 ("domain_name1", ...).
+// A numbered list: a count key plus rows numbered from 1. A row is one entry of each entry key
+// ("alias_alias1" with "alias_domain_name1"); the list is edited a whole row at a time, so its
+// entry keys never fall out of step.
 struct ListKey {
   const char* count;
-  const char* entry;
+  std::span<const char* const> entries;
 };
+
+inline constexpr const char* kDomainNameEntries[] = {"domain_name"};
+inline constexpr const char* kAliasEntries[] = {"alias_alias", "alias_domain_name"};
+inline constexpr const char* kIgnoreEntries[] = {"ignoreip"};
 
 inline constexpr TextKey kUsername{"username", ""};
 inline constexpr TextKey kPassword{"password", ""};  // scrambled
 inline constexpr TextKey kLocation{"location", ""};
 
-inline constexpr ListKey kDomainNames{"numofdomainnames", "domain_name"};
-inline constexpr ListKey kAliasLabels{"numofaliases", "alias_alias"};
-inline constexpr ListKey kAliasDomains{"numofaliases", "alias_domain_name"};
-inline constexpr ListKey kIgnoreList{"numofignoreip", "ignoreip"};
+inline constexpr ListKey kDomainNames{"numofdomainnames", kDomainNameEntries};
+// Each alias row is the alias label and the host name it lives under, at these positions.
+inline constexpr ListKey kAliases{"numofaliases", kAliasEntries};
+inline constexpr std::size_t kAliasLabel = 0;
+inline constexpr std::size_t kAliasHostName = 1;
+inline constexpr ListKey kIgnoreList{"numofignoreip", kIgnoreEntries};
 
 inline constexpr IntKey kIpMethod{"ipmethod", 1};
 // The four octets of the static address; the engine reads them as text.

@@ -1,16 +1,11 @@
 #include "settings/settings_path.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace zelquo {
 
 std::string BuildSettingsPathFromModulePath(std::string_view module_path,
                                             std::string_view program_file_name) {
   // At most MAX_PATH characters come back from the system for the module path.
-  std::string path(module_path.substr(0, 260));
-  std::transform(path.begin(), path.end(), path.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::string path = detail::LowerCaseProgramPath(std::string(module_path.substr(0, 260)));
   if (!program_file_name.empty()) {
     for (auto at = path.find(program_file_name); at != std::string::npos;
          at = path.find(program_file_name, at)) {

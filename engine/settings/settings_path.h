@@ -14,6 +14,13 @@ inline constexpr char kSettingsFileName[] = "ZelquoIUC.ini";
 [[nodiscard]] std::string BuildSettingsPathFromModulePath(std::string_view module_path,
                                                           std::string_view program_file_name);
 
+namespace detail {
+// The path lower-cased as the Windows programs do it: on Windows by the system, in the ANSI code
+// page, so that the trail byte of a double-byte character is never taken for a letter; elsewhere
+// the ASCII letters only.
+[[nodiscard]] std::string LowerCaseProgramPath(std::string path);
+}  // namespace detail
+
 // The settings path of the running program, built afresh on every call. On Windows this is
 // BuildSettingsPathFromModulePath of the program file; on POSIX it is the program's folder
 // (kept as it is, since the file system there is case-sensitive) plus kSettingsFileName.

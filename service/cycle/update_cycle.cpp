@@ -55,7 +55,7 @@ class CCycle {
     }
 
     const int host_count = settings_.ReadCount(keys::kDomainNames);
-    const int alias_count = settings_.ReadCount(keys::kAliasLabels);
+    const int alias_count = settings_.ReadCount(keys::kAliases);
     if (!user_name_.empty() && host_count == 0 && alias_count == 0) {
       RunAccountMode();
     } else {
@@ -217,8 +217,8 @@ class CCycle {
     sinks_.Activity(CountText(count, " alias configured.\r\n", " aliases configured.\r\n"));
     for (int i = 1; i <= count; ++i) {
       UpdateRequest request = NewRequest(RequestKind::kAlias);
-      request.alias = settings_.ReadEntry(keys::kAliasLabels, i);
-      request.host_name = settings_.ReadEntry(keys::kAliasDomains, i);
+      request.alias = settings_.ReadEntry(keys::kAliases, i, keys::kAliasLabel);
+      request.host_name = settings_.ReadEntry(keys::kAliases, i, keys::kAliasHostName);
       if (request.alias.empty() || request.host_name.empty()) {
         sinks_.Activity("Alias " + request.alias + "." + request.host_name + " is invalid.");
         continue;

@@ -33,7 +33,7 @@ TEST_F(SettingsTest, NoFileGivesEveryDefault) {
   EXPECT_EQ(settings_.Read(keys::kServerPort), 80);
   EXPECT_EQ(settings_.Read(keys::kPollInterval), 60);
   EXPECT_EQ(settings_.ReadCount(keys::kDomainNames), 0);
-  EXPECT_EQ(settings_.ReadCount(keys::kAliasLabels), 0);
+  EXPECT_EQ(settings_.ReadCount(keys::kAliases), 0);
   EXPECT_EQ(settings_.ReadCount(keys::kIgnoreList), 0);
   EXPECT_EQ(settings_.Read(keys::kUsername), "");
   EXPECT_EQ(settings_.Read(keys::kUpdatedIp), "");
@@ -54,19 +54,23 @@ TEST_F(SettingsTest, FirstWriteCreatesTheFileAndReadsSeeEveryWrite) {
 }
 
 TEST_F(SettingsTest, IntegerParseOfStoredText) {
-  WriteSection("serverport=8245abc\r\npollinterval=abc\r\nipmethod=\r\n");
+  WriteSection("serverport=8245abc\r\npollinterval=abc\r\nipmethod=\r\ncheckminutes=  \r\n");
   EXPECT_EQ(settings_.Read(keys::kServerPort), 8245);
   EXPECT_EQ(settings_.Read(keys::kPollInterval), 0);
+  // An empty value gives the caller's default, as an absent key does.
+  EXPECT_EQ(settings_.Read(keys::kIpMethod), 1);
+  EXPECT_EQ(settings_.ReadInt("checkminutes", 9), 9);
 }
 
-TEST_F(SettingsTest, ReadBoolTestsNumbersThenWords) {
+TEST_F(SettingsTest, ReadBoolTestsWordsThenNumbers) {
   const struct {
     const char* stored;
     bool fallback;
     bool expected;
   } kCases[] = {{"1", false, true},     {"0", true, false},      {"2", true, true},
                 {"2", false, false},    {"true", false, true},   {"false", true, false},
-                {"TRUE", true, false},  {"yes", true, false},    {"1abc", false, true}};
+                {"TRUE", true, false},  {"yes", true, false},    {"1abc", false, true},
+                {"", true, true},       {"", false, false}};
   for (const auto& row : kCases) {
     WriteSection(std::string("executecommand=") + row.stored + "\r\n");
     EXPECT_EQ(settings_.ReadBool("executecommand", row.fallback), row.expected) << row.stored;
@@ -85,17 +89,36 @@ TEST_F(SettingsTest, RemovingAListEntryShiftsTheRestAndLeavesTheOldLastEntry) {
   settings_.AppendEntry(keys::kDomainNames, "one.example.org");
   settings_.AppendEntry(keys::kDomainNames, "two.example.org");
   settings_.AppendEntry(keys::kDomainNames, "three.example.org");
-  settings_.RemoveEntry(keys::kDomainNames, 1);
+  settings_.RemoveRow(keys::kDomainNames, 1);
   EXPECT_EQ(settings_.ReadCount(keys::kDomainNames), 2);
   EXPECT_EQ(settings_.ReadEntry(keys::kDomainNames, 1), "two.example.org");
   EXPECT_EQ(settings_.ReadEntry(keys::kDomainNames, 2), "three.example.org");
   EXPECT_EQ(settings_.ReadText("domain_name3", ""), "three.example.org");
 }
 
+TEST_F(SettingsTest, AliasRowsAreAppendedAndRemovedWhole) {
+  using Row = std::vector<std::string>;
+  settings_.AppendRow(keys::kAliases, {"www", "one.example.org"});
+  settings_.AppendRow(keys::kAliases, {"ftp", "two.example.org"});
+  settings_.AppendRow(keys::kAliases, {"mail", "three.example.org"});
+  EXPECT_EQ(settings_.ReadCount(keys::kAliases), 3);
+  EXPECT_EQ(settings_.ReadText("alias_domain_name1", ""), "one.example.org");
+  settings_.RemoveRow(keys::kAliases, 2);
+  settings_.RemoveRow(keys::kAliases, 1);
+  EXPECT_EQ(settings_.ReadCount(keys::kAliases), 1);
+  EXPECT_EQ(settings_.ReadRow(keys::kAliases, 1), (Row{"mail", "three.example.org"}));
+  EXPECT_EQ(settings_.ReadEntry(keys::kAliases, 1, keys::kAliasHostName), "three.example.org");
+  // A row appended short is filled with empty entries, never with what an old row left behind.
+  settings_.AppendRow(keys::kAliases, {"late"});
+  EXPECT_EQ(settings_.ReadRow(keys::kAliases, 2), (Row{"late", ""}));
+}
+
 TEST_F(SettingsTest, ValuesWithLineBreaksCannotForgeOtherKeys) {
-  settings_.Write(keys::kPassword, "kept");
-  settings_.Write(keys::kCommand, "echo\r\npassword=forged");
-  EXPECT_EQ(settings_.Read(keys::kPassword), "kept");
+  // The forging value goes first, into a new file, where no real key can shadow the forged one.
+  settings_.Write(keys::kCommand, "echo\r\npassword=forged\nusername=eve\r");
+  EXPECT_EQ(settings_.Read(keys::kPassword), "");
+  EXPECT_EQ(settings_.Read(keys::kUsername), "");
+  EXPECT_EQ(settings_.Read(keys::kCommand), "echopassword=forgedusername=eve");
 }
 
 // Files that no program wrote: every read gives its default and nothing crashes.

@@ -48,10 +48,7 @@ class UpdateCycleTest : public ::testing::Test {
     for (const char* host : hosts) settings_.AppendEntry(keys::kDomainNames, host);
   }
   void AddAlias(const char* alias, const char* host) {
-    const int n = settings_.ReadCount(keys::kAliasLabels) + 1;
-    settings_.WriteText("alias_alias" + IntToText(n), alias);
-    settings_.WriteText("alias_domain_name" + IntToText(n), host);
-    settings_.WriteInt("numofaliases", n);
+    settings_.AppendRow(keys::kAliases, {alias, host});
   }
 
   [[nodiscard]] std::vector<std::string> Targets() const {

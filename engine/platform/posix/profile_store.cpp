@@ -2,7 +2,8 @@
 // functions it is safe for several writers and for crashes: every read-modify-write holds an
 // exclusive lock on the file's folder, and the new content goes to a temporary file in the same
 // folder that is renamed over the old one, so a reader sees either the old file or the new one,
-// never a half-written one.
+// never a half-written one. Only where no file can be made in the folder is an existing file
+// rewritten in place, still under the lock.
 #include "platform/profile_store.h"
 
 #include <fcntl.h>
@@ -10,7 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
 #include <optional>
 #include <utility>
 
@@ -92,35 +97,93 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Follows symbolic links to the file they lead to, which need not exist yet, so that a write
+// changes that file and leaves the links as they are. A chain longer than the system would follow
+// is returned unresolved; opening it then fails and nothing is written.
+std::string ResolveLinks(std::string path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return path;
+    target.resize(static_cast<std::size_t>(length));
+    path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
+  }
+  return path;
+}
+
+// Creates a file of its own beside path. The mode goes to open, which applies the umask itself:
+// the umask is never changed, since every thread of the process shares it. Returns the new file's
+// descriptor, which the caller owns, or -1.
+int CreateTemporaryBeside(const std::string& path, mode_t mode, std::string& temp_path) {
+  // The name only has to differ from other writers' names; O_EXCL makes a clash a retry.
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".%ld.%llx.%x", static_cast<long>(::getpid()), stamp,
+                  counter.fetch_add(1));
+    temp_path = path + suffix;
+    const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+enum class ReplaceResult { kDone, kFailed, kFolderNotWritable };
+
 // Writes bytes to a new file in folder and renames it over path. The new file keeps the old
-// file's mode and owner, so a write never widens who may change the settings.
-bool ReplaceFile(const std::string& path, const std::string& folder, std::string_view bytes,
-                 const FileContent& old) {
-  std::string temp_path = path + ".XXXXXX";
-  CUniqueFd temp(::mkostemp(temp_path.data(), O_CLOEXEC));
-  if (!temp.Valid()) return false;
-  bool ok = WriteAll(temp.Get(), bytes);
-  if (ok && old.state == ReadState::kRead) {
+// file's mode and owner, so a write never widens who may change the settings; a new settings
+// file gets 0666 less the umask.
+ReplaceResult ReplaceFile(const std::string& path, const std::string& folder, std::string_view bytes,
+                          const FileContent& old) {
+  const bool had_file = old.state == ReadState::kRead;
+  std::string temp_path;
+  CUniqueFd temp(CreateTemporaryBeside(path, had_file ? old.info.st_mode & 0777 : 0666, temp_path));
+  if (!temp.Valid()) {
+    return errno == EACCES || errno == EPERM ? ReplaceResult::kFolderNotWritable : ReplaceResult::kFailed;
+  }
+  bool ok = true;
+  if (had_file) {
     ok = ::fchmod(temp.Get(), old.info.st_mode & 07777) == 0;
     if (ok && (old.info.st_uid != ::geteuid() || old.info.st_gid != ::getegid())) {
       // Only a privileged writer can keep a foreign owner; anyone else keeps the file as theirs.
       (void)::fchown(temp.Get(), old.info.st_uid, old.info.st_gid);
     }
-  } else if (ok) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ok = ::fchmod(temp.Get(), 0666 & ~mask) == 0;
   }
+  ok = ok && WriteAll(temp.Get(), bytes);
   ok = ok && ::fsync(temp.Get()) == 0;
   ok = ::close(temp.Release()) == 0 && ok;
   ok = ok && ::rename(temp_path.c_str(), path.c_str()) == 0;
   if (!ok) {
     ::unlink(temp_path.c_str());
-    return false;
+    return ReplaceResult::kFailed;
   }
   CUniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Valid()) (void)::fsync(dir.Get());
-  return true;
+  return ReplaceResult::kDone;
+}
+
+// Rewrites the file itself, for a file the process may write in a folder it may not (a daemon
+// user's settings in a root-owned folder). Space for the new content is reserved first, so a full
+// disk fails the write before any byte changes; a reader that does not take the lock may still
+// see a mix of old and new bytes while it runs, which is why this is only the fallback.
+bool RewriteInPlace(const std::string& path, std::string_view bytes, const FileContent& old) {
+  CUniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+  struct stat info {};
+  if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0 || info.st_dev != old.info.st_dev ||
+      info.st_ino != old.info.st_ino) {
+    return false;
+  }
+  if (bytes.size() > static_cast<std::size_t>(info.st_size) &&
+      ::posix_fallocate(fd.Get(), 0, static_cast<off_t>(bytes.size())) != 0) {
+    return false;
+  }
+  bool ok = WriteAll(fd.Get(), bytes);
+  ok = ok && ::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) == 0;
+  ok = ok && ::fsync(fd.Get()) == 0;
+  return ::close(fd.Release()) == 0 && ok;
 }
 
 }  // namespace
@@ -133,24 +196,33 @@ std::string ProfileReadText(const std::string& path, std::string_view section, s
 }
 
 int ProfileReadInt(const std::string& path, std::string_view section, std::string_view key, int def) {
-  const auto value = FindValue(path, section, key);
-  return value ? ParseProfileInt(*value) : def;
+  return ProfileIntOf(FindValue(path, section, key), def);
 }
 
 bool ProfileWriteText(const std::string& path, std::string_view section, std::string_view key,
                       std::string_view value) {
-  const std::string folder = FolderOf(path);
+  // A settings file that is a symbolic link stays one: the write goes to the file it leads to.
+  const std::string file = ResolveLinks(path);
+  const std::string folder = FolderOf(file);
   CUniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!dir.Valid()) return false;
   while (::flock(dir.Get(), LOCK_EX) != 0) {
     if (errno != EINTR) return false;
   }
-  FileContent old = ReadWholeFile(path);
+  FileContent old = ReadWholeFile(file);
   // A file that exists but cannot be read is never replaced: its content would be lost.
   if (old.state == ReadState::kUnusable) return false;
-  CIniDocument document(std::move(old.bytes));
+  CIniDocument document(std::move(old.bytes));  // old keeps its state and file information
   if (!document.Set(section, key, value)) return false;
-  return ReplaceFile(path, folder, document.Bytes(), old);
+  switch (ReplaceFile(file, folder, document.Bytes(), old)) {
+    case ReplaceResult::kDone:
+      return true;
+    case ReplaceResult::kFolderNotWritable:
+      return old.state == ReadState::kRead && RewriteInPlace(file, document.Bytes(), old);
+    case ReplaceResult::kFailed:
+      break;
+  }
+  return false;
   // The folder lock ends when dir is closed.
 }
 

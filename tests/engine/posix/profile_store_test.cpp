@@ -2,14 +2,22 @@
 // several writing processes, failed and interrupted writes, and files it must not replace.
 #include "platform/profile_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <iterator>
 
 #include "settings/ini_document.h"
 #include "test_files.h"
@@ -117,6 +125,82 @@ TEST(PosixProfileStoreTest, AWriteKeepsTheFilesModeAndCreatesNewFilesByTheUmask)
   ASSERT_TRUE(ProfileWriteText(path, kSection, "username", "bob"));
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// The umask belongs to the whole process: a writer that changed it even for a moment could make
+// a file that another thread creates meanwhile writable by everyone. A child that is killed by
+// the kernel on any umask call must still be able to create a settings file.
+TEST(PosixProfileStoreTest, CreatingAFileNeverTouchesTheUmask) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  const int result = InChild([&] {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_umask, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+      return 2;
+    }
+    return ProfileWriteText(path, kSection, "username", "alice") ? 0 : 1;
+  });
+  EXPECT_EQ(result, 0) << "-1: killed for calling umask";
+  EXPECT_EQ(ProfileReadText(path, kSection, "username", ""), "alice");
+}
+
+TEST(PosixProfileStoreTest, ASymbolicLinkStaysAndItsTargetIsWritten) {
+  CScratchFolder folder;
+  std::filesystem::create_directory(folder.Path() / "real");
+  const std::string target = folder.File("real/target.ini");
+  const std::string link = folder.File("ZelquoIUC.ini");
+  WriteBytes(target, "[Zelquo IP Update Client]\nusername=alice\n");
+  ASSERT_EQ(symlink("real/target.ini", link.c_str()), 0);
+  // A link to a file that does not exist yet creates the file at the link's target.
+  const std::string dangling = folder.File("dangling.ini");
+  ASSERT_EQ(symlink("real/created.ini", dangling.c_str()), 0);
+
+  ASSERT_TRUE(ProfileWriteText(link, kSection, "location", "home"));
+  ASSERT_TRUE(ProfileWriteText(dangling, kSection, "location", "office"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+  EXPECT_EQ(ReadBytes(target), "[Zelquo IP Update Client]\nusername=alice\nlocation=home\n");
+  EXPECT_EQ(ProfileReadText(folder.File("real/created.ini"), kSection, "location", ""), "office");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path() / "real"), {}), 2);
+}
+
+// A daemon user may own its settings file in a folder that only root may change: the file is then
+// rewritten in place, since no new file can be made beside it.
+TEST(PosixProfileStoreTest, AWritableFileInAFolderThatIsNotIsWrittenInPlace) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  const passwd* nobody = getpwnam("nobody");
+  const uid_t uid = nobody ? nobody->pw_uid : 65534;
+  const gid_t gid = nobody ? nobody->pw_gid : 65534;
+  CScratchFolder folder;
+  ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
+  const std::string path = folder.File("ZelquoIUC.ini");
+  WriteBytes(path, "[Zelquo IP Update Client]\nusername=alice\nupdatedip=\n");
+  ASSERT_EQ(chown(path.c_str(), uid, gid), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  struct stat before {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+  const int result = InChild([&] {
+    if (setgid(gid) != 0 || setuid(uid) != 0) return 2;
+    // A longer value and then a shorter one: the file must shrink with it.
+    const bool longer = ProfileWriteText(path, kSection, "updatedip", "192.0.2.100");
+    const bool shorter = ProfileWriteText(path, kSection, "updatedip", "192.0.2.1");
+    return longer && shorter ? 0 : 1;
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ReadBytes(path), "[Zelquo IP Update Client]\nusername=alice\nupdatedip=192.0.2.1\n");
+  struct stat after {};
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_uid, uid);
+  EXPECT_EQ(after.st_mode & 0777, 0640u);
 }
 
 TEST(PosixProfileStoreTest, SomethingOtherThanARegularFileIsNeverReplaced) {

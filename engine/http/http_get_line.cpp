@@ -19,9 +19,24 @@ std::string HttpStatusErrorText(int status) {
   return "Error:Unknown Error.";
 }
 
+std::string EscapeForRequestLine(std::string_view url) {
+  std::string escaped;
+  escaped.reserve(url.size());
+  for (const char c : url) {
+    if (c == ' ') {
+      escaped += "%20";
+    } else if (c == '#') {
+      escaped += "%23";
+    } else {
+      escaped.push_back(c);
+    }
+  }
+  return escaped;
+}
+
 std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::milliseconds timeout) {
   platform::HttpGetRequest request;
-  request.url = std::string(url);
+  request.url = EscapeForRequestLine(url);
   request.port = port;
   // The header line is kept scrambled in the program and unscrambled afresh for every request.
   request.extra_header_line = UnscrambleText(provider::kScrambledClientHeaderLine);

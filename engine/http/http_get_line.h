@@ -17,11 +17,11 @@ inline constexpr std::chrono::milliseconds kOpenUrlLineTimeout{90000};
 inline constexpr char kErrorMalformedUrl[] = "Error:Malformed url.";
 inline constexpr char kErrorServerError[] = "Error:Server Error.";
 
-// GET url (an absolute "http://" URL, sent as it is) on the given port, whatever port the URL
-// names, with the client header line added. The result is the first line of a 200 answer
-// (without CR bytes and the line feed) or one of the "Error" texts of HttpStatusErrorText,
-// kErrorMalformedUrl (no traffic at all) or kErrorServerError (resolution, connection,
-// time-out or transfer failure).
+// GET url (an absolute "http://" URL, sent as it is but for the bytes EscapeForRequestLine
+// escapes) on the given port, whatever port the URL names, with the client header line added.
+// The result is the first line of a 200 answer (without CR bytes and the line feed) or one of
+// the "Error" texts of HttpStatusErrorText, kErrorMalformedUrl (no traffic at all) or
+// kErrorServerError (resolution, connection, time-out or transfer failure).
 [[nodiscard]] std::string HttpGetLine(std::string_view url, std::uint16_t port,
                                       std::chrono::milliseconds timeout = kHttpGetLineTimeout);
 
@@ -29,6 +29,11 @@ inline constexpr char kErrorServerError[] = "Error:Server Error.";
 // header line and without looking at the status; the first body line, or empty text on failure.
 [[nodiscard]] std::string OpenUrlLine(std::string_view url,
                                       std::chrono::milliseconds timeout = kOpenUrlLineTimeout);
+
+// The URL with each space written %20 and each '#' written %23, so that both HTTP clients put
+// the same bytes on the wire: one would cut the URL at a '#' (taking it for a fragment) and send
+// neither the rest of the query nor the password in it. Nothing else is changed, '%' included.
+[[nodiscard]] std::string EscapeForRequestLine(std::string_view url);
 
 // The result text for a status other than 200.
 [[nodiscard]] std::string HttpStatusErrorText(int status);

@@ -50,20 +50,6 @@ bool IsHttpUrlWithHost(const std::string& url) {
   return ok;
 }
 
-// The caller's URL is sent as it is, except that spaces go out as %20, as the Windows client's
-// request object writes them.
-std::string EscapeSpaces(const std::string& url) {
-  std::string escaped;
-  for (const char c : url) {
-    if (c == ' ') {
-      escaped += "%20";
-    } else {
-      escaped.push_back(c);
-    }
-  }
-  return escaped;
-}
-
 std::string SpellHeaderLine(const std::string& line) {
   const auto colon = line.find(':');
   if (colon == std::string::npos) return line;
@@ -116,7 +102,7 @@ void SetCommonOptions(CURL* handle, const std::string& url, std::chrono::millise
 
 HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   using Kind = HttpGetOutcome::Kind;
-  const std::string url = EscapeSpaces(request.url);
+  const std::string& url = request.url;
   if (!IsHttpUrlWithHost(url)) return {Kind::kMalformedUrl, 0, {}};
   CurlEasy handle = NewEasyHandle();
   if (!handle) return {Kind::kTransportFailure, 0, {}};

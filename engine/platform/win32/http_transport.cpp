@@ -85,21 +85,23 @@ struct CrackedUrl {
 CrackedUrl CrackHttpUrl(const std::string& url) {
   CrackedUrl cracked;
   char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
-  char path[INTERNET_MAX_PATH_LENGTH + 1] = {};
-  char extra[INTERNET_MAX_PATH_LENGTH + 1] = {};
+  // The path and the query are as long as the URL allows, not INTERNET_MAX_PATH_LENGTH: a long
+  // query is sent, as the other build sends it, rather than refused as a malformed URL.
+  std::string path(url.size() + 1, '\0');
+  std::string extra(url.size() + 1, '\0');
   URL_COMPONENTSA parts{};
   parts.dwStructSize = sizeof parts;
   parts.lpszHostName = host;
   parts.dwHostNameLength = sizeof host;
-  parts.lpszUrlPath = path;
-  parts.dwUrlPathLength = sizeof path;
-  parts.lpszExtraInfo = extra;
-  parts.dwExtraInfoLength = sizeof extra;
+  parts.lpszUrlPath = path.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+  parts.lpszExtraInfo = extra.data();
+  parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
   if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return cracked;
   if (parts.nScheme != INTERNET_SCHEME_HTTP || host[0] == '\0') return cracked;
   cracked.ok = true;
   cracked.host = host;
-  cracked.object = std::string(path) + extra;
+  cracked.object = std::string(path.c_str()) + extra.c_str();
   if (cracked.object.empty()) cracked.object = "/";
   return cracked;
 }

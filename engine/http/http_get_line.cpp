@@ -41,6 +41,7 @@ std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::m
   // The header line is kept scrambled in the program and unscrambled afresh for every request.
   request.extra_header_line = UnscrambleText(provider::kScrambledClientHeaderLine);
   request.timeout = timeout;
+  request.whole_limit = WholeExchangeLimit(timeout);
 
   const platform::HttpGetOutcome outcome = platform::HttpGetFirstLine(request);
   switch (outcome.kind) {
@@ -55,7 +56,7 @@ std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::m
 }
 
 std::string OpenUrlLine(std::string_view url, std::chrono::milliseconds timeout) {
-  return platform::OpenUrlFirstLine(std::string(url), timeout).value_or(std::string());
+  return platform::OpenUrlFirstLine(std::string(url), timeout, WholeExchangeLimit(timeout)).value_or(std::string());
 }
 
 }  // namespace zelquo

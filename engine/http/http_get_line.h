@@ -14,6 +14,15 @@ namespace zelquo {
 inline constexpr std::chrono::milliseconds kHttpGetLineTimeout{120000};
 inline constexpr std::chrono::milliseconds kOpenUrlLineTimeout{90000};
 
+// The whole exchange, from connecting to the end of the answer line, gets one phase time-out
+// for each of its three phases. Per-phase time-outs alone never end an exchange with a peer that
+// keeps sending a byte now and then.
+template <class Rep, class Period>
+[[nodiscard]] constexpr std::chrono::duration<Rep, Period> WholeExchangeLimit(
+    std::chrono::duration<Rep, Period> phase_timeout) {
+  return phase_timeout * 3;
+}
+
 inline constexpr char kErrorMalformedUrl[] = "Error:Malformed url.";
 inline constexpr char kErrorServerError[] = "Error:Server Error.";
 
@@ -21,7 +30,8 @@ inline constexpr char kErrorServerError[] = "Error:Server Error.";
 // escapes) on the given port, whatever port the URL names, with the client header line added.
 // The result is the first line of a 200 answer (without CR bytes and the line feed) or one of
 // the "Error" texts of HttpStatusErrorText, kErrorMalformedUrl (no traffic at all) or
-// kErrorServerError (resolution, connection, time-out or transfer failure).
+// kErrorServerError (resolution, connection, time-out or transfer failure, a first line longer
+// than kMaxFirstLineLength, or an exchange that outlasts WholeExchangeLimit(timeout)).
 [[nodiscard]] std::string HttpGetLine(std::string_view url, std::uint16_t port,
                                       std::chrono::milliseconds timeout = kHttpGetLineTimeout);
 

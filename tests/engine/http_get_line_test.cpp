@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 
+#include "call_cost.h"
 #include "crypto/scramble.h"
+#include "http/first_line_reader.h"
 #include "provider_config.h"
 #include "standin_provider/standin_server.h"
 
@@ -80,11 +82,39 @@ TEST_F(HttpGetLineTest, FirstLineOfA200Body) {
       {"\nafter an empty first line", ""},
       {"\r\r\r", ""},
       {"ip\xe9\x80\xff\n", "ip\xe9\x80\xff"},
+      {std::string(kMaxFirstLineLength, 'a') + "\r\nmore", std::string(kMaxFirstLineLength, 'a')},
   };
   for (const auto& row : kRows) {
     server_.SetReply("/line", standin::Text(row.body));
     EXPECT_EQ(HttpGetLine(Url("/line"), port_), row.expected) << row.body.substr(0, 40);
   }
+}
+
+// A first line that never ends, whether it comes slowly or at full speed, is a failed exchange
+// that ends within the overall limit and holds little memory.
+TEST_F(HttpGetLineTest, EndlessOrTricklingFirstLinesFailWithinTheLimit) {
+  standin::Reply too_long = standin::Text(std::string(kMaxFirstLineLength + 1, 'a') + "\n");
+  standin::Reply trickle = standin::Text("good");
+  trickle.endless = true;
+  trickle.trickle_interval = 200ms;
+  standin::Reply stream = standin::Text("good");
+  stream.endless = true;
+  const struct {
+    const char* what;
+    standin::Reply reply;
+  } kRows[] = {{"one byte over the cap", too_long}, {"trickle", trickle}, {"endless stream", stream}};
+  for (const auto& row : kRows) {
+    server_.SetReply("/endless", row.reply);
+    std::string answer;
+    const auto cost = testing::MeasureCall(row.what, [&] { answer = HttpGetLine(Url("/endless"), port_, 1s); });
+    EXPECT_EQ(answer, kErrorServerError) << row.what;
+    EXPECT_LT(cost.took, 20s) << row.what;
+    EXPECT_LT(cost.peak_growth, 32u << 20) << row.what;
+  }
+  const auto cost = testing::MeasureCall("endless stream, plain fetch", [&] {
+    EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + "/endless", 1s), "");
+  });
+  EXPECT_LT(cost.took, 20s);
 }
 
 // Values with bytes that mean something in a URL go out the same in both builds (this table

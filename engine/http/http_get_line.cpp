@@ -27,6 +27,8 @@ std::string EscapeForRequestLine(std::string_view url) {
       escaped += "%20";
     } else if (c == '#') {
       escaped += "%23";
+    } else if (c == '\\') {
+      escaped += "%5C";
     } else {
       escaped.push_back(c);
     }

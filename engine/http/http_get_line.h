@@ -40,9 +40,10 @@ inline constexpr char kErrorServerError[] = "Error:Server Error.";
 [[nodiscard]] std::string OpenUrlLine(std::string_view url,
                                       std::chrono::milliseconds timeout = kOpenUrlLineTimeout);
 
-// The URL with each space written %20 and each '#' written %23, so that both HTTP clients put
-// the same bytes on the wire: one would cut the URL at a '#' (taking it for a fragment) and send
-// neither the rest of the query nor the password in it. Nothing else is changed, '%' included.
+// The URL with each space written %20, each '#' %23 and each backslash %5C, so that both HTTP
+// clients put the same bytes on the wire: libcurl would cut the URL at a '#' (taking it for a
+// fragment) and send neither the rest of the query nor the password in it, and WinInet turns a
+// backslash into a slash. Nothing else is changed, '%' included.
 [[nodiscard]] std::string EscapeForRequestLine(std::string_view url);
 
 // The result text for a status other than 200.

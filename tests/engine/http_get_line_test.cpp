@@ -118,8 +118,8 @@ TEST_F(HttpGetLineTest, EndlessOrTricklingFirstLinesFailWithinTheLimit) {
 }
 
 // Values with bytes that mean something in a URL go out the same in both builds (this table
-// runs in each): a space as %20, a '#' as %23 so that nothing after it is lost, and every other
-// byte as the caller wrote it.
+// runs in each): a space as %20, a '#' as %23 so that nothing after it is lost, a backslash as
+// %5C, and every other byte as the caller wrote it.
 TEST_F(HttpGetLineTest, RequestLinesCarryTheUrlByteForByte) {
   const std::string long_value(3000, 'L');
   const struct {
@@ -133,7 +133,8 @@ TEST_F(HttpGetLineTest, RequestLinesCarryTheUrlByteForByte) {
       {"/a b/c#d?e", "/a%20b/c%23d?e"},
       {"/nic/update?location=50% off&x=%20%zz%", "/nic/update?location=50%%20off&x=%20%zz%"},
       {"/nic/update?hostname=a?b&c=d&&password=e=f", "/nic/update?hostname=a?b&c=d&&password=e=f"},
-      {"/q?v=\"<>\\^`{|}~'()*!$,;:@[]", "/q?v=\"<>\\^`{|}~'()*!$,;:@[]"},
+      {"/q?v=\"<>\\^`{|}~'()*!$,;:@[]", "/q?v=\"<>%5C^`{|}~'()*!$,;:@[]"},
+      {"/a\\b?location=c:\\d", "/a%5Cb?location=c:%5Cd"},
       {"/q?location=caf\xe9\x80\xff", "/q?location=caf\xe9\x80\xff"},
       {"/nic/update?location=" + long_value + "&myip=1.2.3.4", "/nic/update?location=" + long_value + "&myip=1.2.3.4"},
   };

@@ -45,6 +45,7 @@ std::string QueryIpCheckFrom(std::string_view local_address) {
 
 std::string QueryIpCheckFrom(std::string_view local_address, const IpCheckAttempt& server,
                              std::chrono::seconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + WholeExchangeLimit(timeout);
   platform::CTimeoutSocket socket;
   socket.SetTimeout(timeout);
   if (!socket.Create(local_address)) return kDetectionAbort;
@@ -54,10 +55,17 @@ std::string QueryIpCheckFrom(std::string_view local_address, const IpCheckAttemp
   if (socket.Send(request.data(), static_cast<int>(request.size())) < 1) return kDetectionAbort;
 
   // The server is not asked to close the connection; one that keeps it open after answering
-  // ends the reading by the receive time-out, and what came so far is used all the same.
+  // ends the reading by the receive time-out, and what came so far is used all the same. So
+  // does one that is still sending at the deadline, or sends a line longer than any answer.
   detail::CIpCheckAnswerBuffer answer;
   char byte = 0;
-  while (socket.Receive(&byte, 1) == 1) answer.Feed(byte);
+  for (;;) {
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= left.zero() || answer.Full()) break;
+    socket.SetTimeout(left < timeout ? std::chrono::ceil<std::chrono::seconds>(left) : timeout);
+    if (socket.Receive(&byte, 1) != 1) break;
+    answer.Feed(byte);
+  }
   socket.Close();
   return detail::AddressFromIpCheckAnswer(answer.Text());
 }
@@ -81,7 +89,7 @@ void CIpCheckAnswerBuffer::Feed(char byte) {
     after_cr_ = true;
     return;
   }
-  text_.push_back(byte);
+  if (!Full()) text_.push_back(byte);
 }
 
 std::string AddressFromIpCheckAnswer(std::string_view buffer) {

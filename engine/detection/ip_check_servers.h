@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "http/first_line_reader.h"
 #include "http/http_get_line.h"
 
 namespace zelquo {
@@ -30,7 +31,8 @@ struct IpCheckAttempt {
 // Every character is one of "0123456789."; empty text counts as such.
 [[nodiscard]] bool IsDottedDigits(std::string_view text);
 
-// Each receive and send of QueryIpCheckFrom gives up after this long without progress.
+// Each receive and send of QueryIpCheckFrom gives up after this long without progress, and the
+// whole exchange after WholeExchangeLimit of it.
 inline constexpr std::chrono::seconds kIpCheckFromTimeout{20};
 
 // The primary IP-check host on 8245: the only server QueryIpCheckFrom asks.
@@ -49,7 +51,8 @@ namespace detail {
 
 // Collects the answer of QueryIpCheckFrom byte by byte. A CR LF pair empties the buffer and
 // leaves its LF in it; a lone CR is dropped. So the buffer ends as a line feed followed by the
-// text after the last CR LF (or as the whole answer when it has none).
+// text after the last CR LF (or as the whole answer when it has none). Once the buffer holds
+// kMaxFirstLineLength bytes it is Full() and grows no more (a CR LF still starts it afresh).
 class CIpCheckAnswerBuffer {
  public:
   void Feed(char byte);
@@ -57,6 +60,7 @@ class CIpCheckAnswerBuffer {
     for (const char byte : bytes) Feed(byte);
   }
   [[nodiscard]] const std::string& Text() const { return text_; }
+  [[nodiscard]] bool Full() const { return text_.size() >= kMaxFirstLineLength; }
 
  private:
   std::string text_;

@@ -19,13 +19,31 @@ std::string HttpStatusErrorText(int status) {
   return "Error:Unknown Error.";
 }
 
+std::string EscapeForRequestLine(std::string_view url) {
+  std::string escaped;
+  escaped.reserve(url.size());
+  for (const char c : url) {
+    if (c == ' ') {
+      escaped += "%20";
+    } else if (c == '#') {
+      escaped += "%23";
+    } else if (c == '\\') {
+      escaped += "%5C";
+    } else {
+      escaped.push_back(c);
+    }
+  }
+  return escaped;
+}
+
 std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::milliseconds timeout) {
   platform::HttpGetRequest request;
-  request.url = std::string(url);
+  request.url = EscapeForRequestLine(url);
   request.port = port;
   // The header line is kept scrambled in the program and unscrambled afresh for every request.
   request.extra_header_line = UnscrambleText(provider::kScrambledClientHeaderLine);
   request.timeout = timeout;
+  request.whole_limit = WholeExchangeLimit(timeout);
 
   const platform::HttpGetOutcome outcome = platform::HttpGetFirstLine(request);
   switch (outcome.kind) {
@@ -40,7 +58,7 @@ std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::m
 }
 
 std::string OpenUrlLine(std::string_view url, std::chrono::milliseconds timeout) {
-  return platform::OpenUrlFirstLine(std::string(url), timeout).value_or(std::string());
+  return platform::OpenUrlFirstLine(std::string(url), timeout, WholeExchangeLimit(timeout)).value_or(std::string());
 }
 
 }  // namespace zelquo

@@ -14,14 +14,24 @@ namespace zelquo {
 inline constexpr std::chrono::milliseconds kHttpGetLineTimeout{120000};
 inline constexpr std::chrono::milliseconds kOpenUrlLineTimeout{90000};
 
+// The whole exchange, from connecting to the end of the answer line, gets one phase time-out
+// for each of its three phases. Per-phase time-outs alone never end an exchange with a peer that
+// keeps sending a byte now and then.
+template <class Rep, class Period>
+[[nodiscard]] constexpr std::chrono::duration<Rep, Period> WholeExchangeLimit(
+    std::chrono::duration<Rep, Period> phase_timeout) {
+  return phase_timeout * 3;
+}
+
 inline constexpr char kErrorMalformedUrl[] = "Error:Malformed url.";
 inline constexpr char kErrorServerError[] = "Error:Server Error.";
 
-// GET url (an absolute "http://" URL, sent as it is) on the given port, whatever port the URL
-// names, with the client header line added. The result is the first line of a 200 answer
-// (without CR bytes and the line feed) or one of the "Error" texts of HttpStatusErrorText,
-// kErrorMalformedUrl (no traffic at all) or kErrorServerError (resolution, connection,
-// time-out or transfer failure).
+// GET url (an absolute "http://" URL, sent as it is but for the bytes EscapeForRequestLine
+// escapes) on the given port, whatever port the URL names, with the client header line added.
+// The result is the first line of a 200 answer (without CR bytes and the line feed) or one of
+// the "Error" texts of HttpStatusErrorText, kErrorMalformedUrl (no traffic at all) or
+// kErrorServerError (resolution, connection, time-out or transfer failure, a first line longer
+// than kMaxFirstLineLength, or an exchange that outlasts WholeExchangeLimit(timeout)).
 [[nodiscard]] std::string HttpGetLine(std::string_view url, std::uint16_t port,
                                       std::chrono::milliseconds timeout = kHttpGetLineTimeout);
 
@@ -29,6 +39,12 @@ inline constexpr char kErrorServerError[] = "Error:Server Error.";
 // header line and without looking at the status; the first body line, or empty text on failure.
 [[nodiscard]] std::string OpenUrlLine(std::string_view url,
                                       std::chrono::milliseconds timeout = kOpenUrlLineTimeout);
+
+// The URL with each space written %20, each '#' %23 and each backslash %5C, so that both HTTP
+// clients put the same bytes on the wire: libcurl would cut the URL at a '#' (taking it for a
+// fragment) and send neither the rest of the query nor the password in it, and WinInet turns a
+// backslash into a slash. Nothing else is changed, '%' included.
+[[nodiscard]] std::string EscapeForRequestLine(std::string_view url);
 
 // The result text for a status other than 200.
 [[nodiscard]] std::string HttpStatusErrorText(int status);

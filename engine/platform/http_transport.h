@@ -14,7 +14,8 @@ struct HttpGetRequest {
   std::string url;
   std::uint16_t port = 80;          // used instead of any port the URL names
   std::string extra_header_line;    // one "Name:value" line, sent once
-  std::chrono::milliseconds timeout{120000};
+  std::chrono::milliseconds timeout{120000};      // each phase (connect, send, receive)
+  std::chrono::milliseconds whole_limit{360000};  // the whole exchange, whatever its progress
 };
 
 struct HttpGetOutcome {
@@ -24,14 +25,16 @@ struct HttpGetOutcome {
     kStatus,            // an answer arrived
   } kind = Kind::kTransportFailure;
   int status = 0;
-  std::string first_line;  // only read for status 200
+  std::string first_line;  // only read for status 200; one over kMaxFirstLineLength is a failure
 };
 
 // GET through the system's preconfigured proxy settings, cache neither read nor written.
 [[nodiscard]] HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request);
 
-// GET of any URL the platform accepts, direct (no proxy), status not examined; nothing on failure.
+// GET of any URL the platform accepts, direct (no proxy), status not examined; nothing on failure
+// (a first line over kMaxFirstLineLength, or an exchange over whole_limit, included).
 [[nodiscard]] std::optional<std::string> OpenUrlFirstLine(const std::string& url,
-                                                          std::chrono::milliseconds timeout);
+                                                          std::chrono::milliseconds timeout,
+                                                          std::chrono::milliseconds whole_limit);
 
 }  // namespace zelquo::platform

@@ -8,10 +8,12 @@ namespace zelquo {
 
 namespace {
 
+// A space is fine: HttpGetLine sends it as %20. Control bytes and DEL are not, since a CR or LF
+// would end the request line and start header lines of the value's choosing.
 bool IsSafeInRequestLine(std::string_view url) {
   return std::none_of(url.begin(), url.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return byte <= 0x20 || byte == 0x7f;
+    return byte < 0x20 || byte == 0x7f;
   });
 }
 

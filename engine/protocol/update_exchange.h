@@ -19,8 +19,8 @@ namespace zelquo {
 
 // Sends an update or location-check URL with HttpGetLine to ReadServerPort(settings) and
 // returns the answer text: the first line of a 200 answer or a text beginning "Error". A URL
-// with a space or a control byte in it (a value typed with one) is not sent: it would break the
-// request line or add header lines, so it gives kErrorMalformedUrl.
+// with a control byte or DEL in it (a value typed with one) is not sent: it would break the
+// request line or add header lines, so it gives kErrorMalformedUrl. A space goes out as %20.
 [[nodiscard]] std::string SendUpdateRequest(const CSettingsFile& settings, std::string_view url,
                                             std::chrono::milliseconds timeout = kHttpGetLineTimeout);
 

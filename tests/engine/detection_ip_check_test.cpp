@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "call_cost.h"
 #include "provider_config.h"
 #include "standin_provider/standin_server.h"
 
@@ -184,6 +185,25 @@ TEST_F(IpCheckFromTest, SilentServerGivesAbortAtTheReceiveLimit) {
   reply.mode = standin::Reply::Mode::kNeverAnswer;
   Serve(reply);
   EXPECT_EQ(Query(1s), "abort");
+}
+
+// A peer that never stops sending is read until the exchange's deadline, or until the answer
+// has grown past any real one, and what came so far is used.
+TEST_F(IpCheckFromTest, EndlessOrTricklingAnswersEndAtTheDeadline) {
+  standin::Reply trickle = standin::Text("ip203.0.113.9");
+  trickle.endless = true;
+  trickle.trickle_interval = 200ms;
+  standin::Reply stream = standin::Text("ip203.0.113.9");
+  stream.endless = true;
+  Serve(trickle);
+  server_.QueueReplies(kPath, {trickle, stream});
+  for (const char* what : {"trickle", "endless stream"}) {
+    std::string address;
+    const auto cost = testing::MeasureCall(what, [&] { address = Query(1s); });
+    EXPECT_EQ(address, "abort") << what;
+    EXPECT_LT(cost.took, 20s) << what;
+    EXPECT_LT(cost.peak_growth, 32u << 20) << what;
+  }
 }
 
 TEST_F(IpCheckFromTest, ClosedWithoutAnswerGivesAbort) {

@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 
+#include "call_cost.h"
 #include "crypto/scramble.h"
+#include "http/first_line_reader.h"
 #include "provider_config.h"
 #include "standin_provider/standin_server.h"
 
@@ -80,10 +82,69 @@ TEST_F(HttpGetLineTest, FirstLineOfA200Body) {
       {"\nafter an empty first line", ""},
       {"\r\r\r", ""},
       {"ip\xe9\x80\xff\n", "ip\xe9\x80\xff"},
+      {std::string(kMaxFirstLineLength, 'a') + "\r\nmore", std::string(kMaxFirstLineLength, 'a')},
   };
   for (const auto& row : kRows) {
     server_.SetReply("/line", standin::Text(row.body));
-    EXPECT_EQ(HttpGetLine(Url("/line"), port_), row.expected) << row.body;
+    EXPECT_EQ(HttpGetLine(Url("/line"), port_), row.expected) << row.body.substr(0, 40);
+  }
+}
+
+// A first line that never ends, whether it comes slowly or at full speed, is a failed exchange
+// that ends within the overall limit and holds little memory.
+TEST_F(HttpGetLineTest, EndlessOrTricklingFirstLinesFailWithinTheLimit) {
+  standin::Reply too_long = standin::Text(std::string(kMaxFirstLineLength + 1, 'a') + "\n");
+  standin::Reply trickle = standin::Text("good");
+  trickle.endless = true;
+  trickle.trickle_interval = 200ms;
+  standin::Reply stream = standin::Text("good");
+  stream.endless = true;
+  const struct {
+    const char* what;
+    standin::Reply reply;
+  } kRows[] = {{"one byte over the cap", too_long}, {"trickle", trickle}, {"endless stream", stream}};
+  for (const auto& row : kRows) {
+    server_.SetReply("/endless", row.reply);
+    std::string answer;
+    const auto cost = testing::MeasureCall(row.what, [&] { answer = HttpGetLine(Url("/endless"), port_, 1s); });
+    EXPECT_EQ(answer, kErrorServerError) << row.what;
+    EXPECT_LT(cost.took, 20s) << row.what;
+    EXPECT_LT(cost.peak_growth, 32u << 20) << row.what;
+  }
+  const auto cost = testing::MeasureCall("endless stream, plain fetch", [&] {
+    EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + "/endless", 1s), "");
+  });
+  EXPECT_LT(cost.took, 20s);
+}
+
+// Values with bytes that mean something in a URL go out the same in both builds (this table
+// runs in each): a space as %20, a '#' as %23 so that nothing after it is lost, a backslash as
+// %5C, and every other byte as the caller wrote it.
+TEST_F(HttpGetLineTest, RequestLinesCarryTheUrlByteForByte) {
+  const std::string long_value(3000, 'L');
+  const struct {
+    std::string sent;
+    std::string target;
+  } kRows[] = {
+      {"/nic/update?hostname=my host&myip=1.2.3.4", "/nic/update?hostname=my%20host&myip=1.2.3.4"},
+      {"/nic/update?username=bob#1&password=d41d&myip=1.2.3.4",
+       "/nic/update?username=bob%231&password=d41d&myip=1.2.3.4"},
+      {"/nic/update?location=#", "/nic/update?location=%23"},
+      {"/a b/c#d?e", "/a%20b/c%23d?e"},
+      {"/nic/update?location=50% off&x=%20%zz%", "/nic/update?location=50%%20off&x=%20%zz%"},
+      {"/nic/update?hostname=a?b&c=d&&password=e=f", "/nic/update?hostname=a?b&c=d&&password=e=f"},
+      {"/q?v=\"<>\\^`{|}~'()*!$,;:@[]", "/q?v=\"<>%5C^`{|}~'()*!$,;:@[]"},
+      {"/a\\b?location=c:\\d", "/a%5Cb?location=c:%5Cd"},
+      {"/q?location=caf\xe9\x80\xff", "/q?location=caf\xe9\x80\xff"},
+      {"/nic/update?location=" + long_value + "&myip=1.2.3.4", "/nic/update?location=" + long_value + "&myip=1.2.3.4"},
+  };
+  server_.SetReply("/nic/update", standin::Text("nochg"));
+  for (const auto& row : kRows) {
+    server_.ClearRequests();
+    (void)HttpGetLine(Url(row.sent), port_);
+    const auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 1u) << row.sent;
+    EXPECT_EQ(requests[0].request_line, "GET " + row.target + " HTTP/1.1") << row.sent.substr(0, 60);
   }
 }
 

@@ -132,13 +132,34 @@ TEST_F(ProtocolExchangeTest, ValuesThatWouldBreakTheRequestAreNotSent) {
   server_.SetReply("/nic/update", standin::Text("good 1.2.3.4"));
   UpdateRequest request;
   request.kind = RequestKind::kSingleHost;
-  for (const char* name : {"example.org\r\nX-Injected: 1", "example org", "example.org\t", "example.org\x7f"}) {
+  for (const char* name : {"example.org\r\nX-Injected: 1", "example.org\t", "example.org\x7f", "\x01"}) {
     request.host_name = name;
     const std::string answer = SendUpdateRequest(settings_, BuildUpdateUrl(request, ProtocolVersion::k441, kStandInHost));
     EXPECT_EQ(answer, kErrorMalformedUrl);
     EXPECT_EQ(InterpretAnswer(request, ProtocolProgram::kConsole, answer).code, AnswerCode::kError);
   }
   EXPECT_EQ(server_.RequestCount(), 0u);
+}
+
+// A space typed in a value is sent, escaped, and the provider judges it: a location with a space
+// is checked (and dropped when refused) instead of blocking every account request.
+TEST_F(ProtocolExchangeTest, SpacesInValuesAreSentEscaped) {
+  server_.SetReply("/nic/update", standin::Text("notfqdn"));
+  UpdateRequest request;
+  request.kind = RequestKind::kSingleHost;
+  request.host_name = "bad host";
+  EXPECT_EQ(SendUpdateRequest(settings_, BuildUpdateUrl(request, ProtocolVersion::k441, kStandInHost)), "notfqdn");
+
+  server_.SetReply("/locationcheck.asp", standin::Text("false"));
+  settings_.Write(keys::kLocation, "my home");
+  const LocationCheckResult result = CheckLocation(settings_, "alice", "d41d", "my home", kStandInHost);
+  EXPECT_TRUE(result.refused);
+  EXPECT_EQ(settings_.Read(keys::kLocation), "");
+
+  const auto requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].target, "/nic/update?ver=4.41&uin=1&hostname=bad%20host&password=");
+  EXPECT_EQ(requests[1].target, "/locationcheck.asp?username=alice&password=d41d&location=my%20home");
 }
 
 TEST_F(ProtocolExchangeTest, TheTimeOutSeamIsHonoured) {

@@ -146,9 +146,8 @@ macid=00-00-00-00-00-01
   run_case "a password with spaces and quotes" - "[nochg] IP address not changed for hostname example.org." \
     "/nic/update?ver=4.41&uin=1&hostname=example.org&password=$spaced_digest&myip=1.2.3.4" -- \
     'pass "quoted" word' example.org 1.2.3.4
-  run_case "a host name with a space is never sent" - \
-    "[error] Update could not be performed! Are you connected to the internet? If so, are you behind a restricted proxy or firewall?" \
-    "" -- secret 'bad host' 1.2.3.4
+  run_case "a host name with a space is sent escaped" - "[nochg] IP address not changed for hostname bad host." \
+    "/nic/update?ver=4.41&uin=1&hostname=bad%20host&password=$MD5_SECRET&myip=1.2.3.4" -- secret 'bad host' 1.2.3.4
 
   local usage
   usage=$(ip netns exec "$ns" "$native/cli/zelquoipupdate" -help)

@@ -1,7 +1,7 @@
 // libcurl form of the HTTP transport. The observable request matches the Windows client's: GET,
 // the one extra header line, the caller's port, no caching, and the proxy from the usual proxy
 // environment variables (the POSIX form of system proxy settings). Every phase gives up after
-// the time-out without progress.
+// the time-out without progress, and the whole transfer after its overall limit.
 #include "platform/http_transport.h"
 
 #include <curl/curl.h>
@@ -50,20 +50,6 @@ bool IsHttpUrlWithHost(const std::string& url) {
   return ok;
 }
 
-// The caller's URL is sent as it is, except that spaces go out as %20, as the Windows client's
-// request object writes them.
-std::string EscapeSpaces(const std::string& url) {
-  std::string escaped;
-  for (const char c : url) {
-    if (c == ' ') {
-      escaped += "%20";
-    } else {
-      escaped.push_back(c);
-    }
-  }
-  return escaped;
-}
-
 std::string SpellHeaderLine(const std::string& line) {
   const auto colon = line.find(':');
   if (colon == std::string::npos) return line;
@@ -92,18 +78,19 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     }
   }
   if (transfer->reader.Feed(std::string_view(data, size * count))) {
-    transfer->stopped_early = true;
+    transfer->stopped_early = !transfer->reader.TooLong();  // a line too long is a failure
     return 0;
   }
   return size * count;
 }
 
 void SetCommonOptions(CURL* handle, const std::string& url, std::chrono::milliseconds timeout,
-                      const std::string& agent, Transfer& transfer) {
+                      std::chrono::milliseconds whole_limit, const std::string& agent, Transfer& transfer) {
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_USERAGENT, agent.c_str());
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(whole_limit.count()));
   // No progress at all for the whole time-out ends the transfer, as a per-phase time-out would.
   const long seconds = static_cast<long>((timeout.count() + 999) / 1000);
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -116,14 +103,14 @@ void SetCommonOptions(CURL* handle, const std::string& url, std::chrono::millise
 
 HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   using Kind = HttpGetOutcome::Kind;
-  const std::string url = EscapeSpaces(request.url);
+  const std::string& url = request.url;
   if (!IsHttpUrlWithHost(url)) return {Kind::kMalformedUrl, 0, {}};
   CurlEasy handle = NewEasyHandle();
   if (!handle) return {Kind::kTransportFailure, 0, {}};
 
   Transfer transfer{handle.get(), true, {}, false};
   const std::string agent = GetProgramAppName();
-  SetCommonOptions(handle.get(), url, request.timeout, agent, transfer);
+  SetCommonOptions(handle.get(), url, request.timeout, request.whole_limit, agent, transfer);
   curl_easy_setopt(handle.get(), CURLOPT_PROTOCOLS_STR, "http");
   curl_easy_setopt(handle.get(), CURLOPT_PORT, static_cast<long>(request.port));
   // The header goes out as "Name: value", and curl's own Accept line is left out, so the request
@@ -143,12 +130,13 @@ HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   return outcome;
 }
 
-std::optional<std::string> OpenUrlFirstLine(const std::string& url, std::chrono::milliseconds timeout) {
+std::optional<std::string> OpenUrlFirstLine(const std::string& url, std::chrono::milliseconds timeout,
+                                            std::chrono::milliseconds whole_limit) {
   CurlEasy handle = NewEasyHandle();
   if (!handle) return std::nullopt;
   Transfer transfer{handle.get(), false, {}, false};
   const std::string agent = GetProgramAppName();
-  SetCommonOptions(handle.get(), url, timeout, agent, transfer);
+  SetCommonOptions(handle.get(), url, timeout, whole_limit, agent, transfer);
   curl_easy_setopt(handle.get(), CURLOPT_PROXY, "");  // direct, whatever the environment says
   const CURLcode result = curl_easy_perform(handle.get());
   if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && transfer.stopped_early)) return std::nullopt;

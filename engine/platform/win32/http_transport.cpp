@@ -1,11 +1,13 @@
 // WinInet form of the HTTP transport: a fresh session per call, the session's preconfigured
 // (system) proxy, seven time-out options, and a GET that neither reads nor writes the cache.
+// Reading the body also keeps to the exchange's overall limit.
 #include "platform/http_transport.h"
 
 #include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "http/first_line_reader.h"
@@ -45,6 +47,8 @@ constexpr DWORD kOpenUrlFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII;
 constexpr DWORD_PTR kContext = 1;
 
+using Clock = std::chrono::steady_clock;
+
 void SetTimeouts(HINTERNET session, std::chrono::milliseconds timeout) {
   DWORD value = static_cast<DWORD>(timeout.count());
   for (const DWORD option : kTimeoutOptions) {
@@ -52,18 +56,38 @@ void SetTimeouts(HINTERNET session, std::chrono::milliseconds timeout) {
   }
 }
 
-// Reads up to the first line feed; false when a read fails, or when the body ends before the
-// line does and short of the length the server announced (a cut-off answer is no answer).
-bool ReadFirstLine(HINTERNET file, std::string& line) {
+void SetReceiveTimeout(HINTERNET file, std::chrono::milliseconds timeout) {
+  DWORD value = static_cast<DWORD>(std::max<long long>(timeout.count(), 1));
+  InternetSetOptionA(file, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof value);
+  InternetSetOptionA(file, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &value, sizeof value);
+}
+
+// Reads up to the first line feed; false when a read fails, the line runs past its cap, the
+// deadline passes, or the body ends before the line does and short of the length the server
+// announced (a cut-off answer is no answer).
+bool ReadFirstLine(HINTERNET file, std::chrono::milliseconds timeout, Clock::time_point deadline,
+                   std::string& line) {
   CFirstLineReader reader;
   char buffer[512];
   unsigned long long received = 0;
   for (;;) {
+    // Each wait for data is cut to what is left before the deadline, and only what has arrived
+    // is read: a read of a whole buffer waits until the buffer is full, however long a peer
+    // that sends a byte now and then takes to fill it.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return false;
+    SetReceiveTimeout(file, std::min(left, timeout));
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(file, &available, 0, 0)) return false;
     DWORD got = 0;
-    if (!InternetReadFile(file, buffer, sizeof buffer, &got)) return false;
+    if (available > 0 &&
+        !InternetReadFile(file, buffer, std::min<DWORD>(available, sizeof buffer), &got)) {
+      return false;
+    }
     received += got;
     if (got == 0 || reader.Feed(std::string_view(buffer, got))) break;
   }
+  if (reader.TooLong()) return false;
   if (!reader.Complete()) {
     char length[32] = {};
     DWORD size = sizeof length - 1;
@@ -85,21 +109,23 @@ struct CrackedUrl {
 CrackedUrl CrackHttpUrl(const std::string& url) {
   CrackedUrl cracked;
   char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
-  char path[INTERNET_MAX_PATH_LENGTH + 1] = {};
-  char extra[INTERNET_MAX_PATH_LENGTH + 1] = {};
+  // The path and the query are as long as the URL allows, not INTERNET_MAX_PATH_LENGTH: a long
+  // query is sent, as the other build sends it, rather than refused as a malformed URL.
+  std::string path(url.size() + 1, '\0');
+  std::string extra(url.size() + 1, '\0');
   URL_COMPONENTSA parts{};
   parts.dwStructSize = sizeof parts;
   parts.lpszHostName = host;
   parts.dwHostNameLength = sizeof host;
-  parts.lpszUrlPath = path;
-  parts.dwUrlPathLength = sizeof path;
-  parts.lpszExtraInfo = extra;
-  parts.dwExtraInfoLength = sizeof extra;
+  parts.lpszUrlPath = path.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+  parts.lpszExtraInfo = extra.data();
+  parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
   if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return cracked;
   if (parts.nScheme != INTERNET_SCHEME_HTTP || host[0] == '\0') return cracked;
   cracked.ok = true;
   cracked.host = host;
-  cracked.object = std::string(path) + extra;
+  cracked.object = std::string(path.c_str()) + extra.c_str();
   if (cracked.object.empty()) cracked.object = "/";
   return cracked;
 }
@@ -108,6 +134,7 @@ CrackedUrl CrackHttpUrl(const std::string& url) {
 
 HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   using Kind = HttpGetOutcome::Kind;
+  const Clock::time_point deadline = Clock::now() + request.whole_limit;
   const std::string agent = GetProgramAppName();
   CInternetHandle session(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) return {Kind::kTransportFailure, 0, {}};
@@ -140,13 +167,15 @@ HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
     return {Kind::kTransportFailure, 0, {}};
   }
   HttpGetOutcome outcome{Kind::kStatus, static_cast<int>(status), {}};
-  if (status == 200 && !ReadFirstLine(file.Get(), outcome.first_line)) {
+  if (status == 200 && !ReadFirstLine(file.Get(), request.timeout, deadline, outcome.first_line)) {
     return {Kind::kTransportFailure, 0, {}};
   }
   return outcome;
 }
 
-std::optional<std::string> OpenUrlFirstLine(const std::string& url, std::chrono::milliseconds timeout) {
+std::optional<std::string> OpenUrlFirstLine(const std::string& url, std::chrono::milliseconds timeout,
+                                            std::chrono::milliseconds whole_limit) {
+  const Clock::time_point deadline = Clock::now() + whole_limit;
   // The sockets layer is started once per thread, as the framework's socket support would.
   thread_local const bool sockets_started = [] {
     WSADATA data;
@@ -163,7 +192,7 @@ std::optional<std::string> OpenUrlFirstLine(const std::string& url, std::chrono:
   if (!file) return std::nullopt;
   SetTimeouts(file.Get(), timeout);
   std::string line;
-  if (!ReadFirstLine(file.Get(), line)) return std::nullopt;
+  if (!ReadFirstLine(file.Get(), timeout, deadline, line)) return std::nullopt;
   return line;
 }
 

@@ -135,6 +135,12 @@ ScriptRule ParseRule(int line_number, std::string_view rest) {
       long long ms = 0;
       if (!ParseNumber(value, ms) || ms < 0) Fail(line_number, "delay= needs milliseconds");
       rule.reply.delay = std::chrono::milliseconds(ms);
+    } else if (word == "endless") {
+      rule.reply.endless = true;
+    } else if (has_value && key == "trickle") {
+      long long ms = 0;
+      if (!ParseNumber(value, ms) || ms <= 0) Fail(line_number, "trickle= needs milliseconds");
+      rule.reply.trickle_interval = std::chrono::milliseconds(ms);
     } else if (has_value && key == "filler") {
       if (!ParseNumber(value, rule.reply.filler_bytes))
         Fail(line_number, "filler= needs a byte count");

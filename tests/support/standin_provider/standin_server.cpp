@@ -187,7 +187,7 @@ std::string AnswerHead(const Reply& reply) {
   }
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " +
                      (reply.reason.empty() ? StandardReason(reply.status) : reply.reason) + "\r\n";
-  if (own_length) {
+  if (own_length && !reply.endless) {
     head += "Content-Length: " + std::to_string(reply.body.size() + reply.filler_bytes) + "\r\n";
   }
   if (own_connection) head += "Connection: close\r\n";
@@ -262,6 +262,7 @@ struct Server::Impl {
   void Record(RecordedRequest request, Reply& reply);
   bool SleepUnlessStopped(std::chrono::milliseconds delay);
   bool SendAll(const net::Socket& socket, std::string_view data);
+  bool SendBody(const net::Socket& socket, const Reply& reply);
   void HoldSilent(const net::Socket& socket);
   void CloseGracefully(const net::Socket& socket);
 
@@ -390,6 +391,31 @@ bool Server::Impl::SendAll(const net::Socket& socket, std::string_view data) {
   return true;
 }
 
+bool Server::Impl::SendBody(const net::Socket& socket, const Reply& reply) {
+  static const std::string filler(kChunk, 'x');
+  const bool trickle = reply.trickle_interval > 0ms;
+  // Sends one piece, a byte at a time when trickling; false once the client or Stop ended it.
+  auto send = [&](std::string_view piece) {
+    if (!trickle) return SendAll(socket, piece);
+    for (const char byte : piece) {
+      if (!SleepUnlessStopped(reply.trickle_interval) || !SendAll(socket, std::string_view(&byte, 1))) {
+        return false;
+      }
+    }
+    return true;
+  };
+  if (!send(reply.body)) return false;
+  for (std::size_t left = reply.filler_bytes; left > 0;) {
+    const std::size_t piece = std::min(left, filler.size());
+    if (!send(std::string_view(filler).substr(0, piece))) return false;
+    left -= piece;
+  }
+  while (reply.endless) {
+    if (!send(trickle ? std::string_view(filler).substr(0, 1) : std::string_view(filler))) return false;
+  }
+  return true;
+}
+
 void Server::Impl::HoldSilent(const net::Socket& socket) {
   char buffer[4096];
   const net::Handle handle[] = {socket.Get()};
@@ -441,15 +467,7 @@ void Server::Impl::Serve(net::Socket socket) {
     case Reply::Mode::kAnswer: break;
   }
   bool sent = SendAll(socket, AnswerHead(reply));
-  if (!head_only) {
-    sent = sent && SendAll(socket, reply.body);
-    static const std::string filler(kChunk, 'x');
-    for (std::size_t left = reply.filler_bytes; sent && left > 0;) {
-      const std::size_t piece = std::min(left, filler.size());
-      sent = SendAll(socket, std::string_view(filler).substr(0, piece));
-      left -= piece;
-    }
-  }
+  if (!head_only) sent = sent && SendBody(socket, reply);
   if (!sent) return;
   if (reply.keep_open_after_answer) {
     HoldSilent(socket);

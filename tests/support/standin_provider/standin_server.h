@@ -38,6 +38,12 @@ struct Reply {
     kNeverAnswer,         // read the request, then hold the connection silent until Stop
   } mode = Mode::kAnswer;
   std::size_t filler_bytes = 0;  // this many 'x' bytes follow the body, streamed
+  // After the body (and any filler), 'x' bytes follow without end and without a line end, until
+  // the client closes or the server stops. No Content-Length is sent unless `headers` gives one.
+  bool endless = false;
+  // Non-zero: everything after the head (body, filler, endless bytes) goes out one byte at a
+  // time with this pause before each byte, as from a peer that sends slowly but never stops.
+  std::chrono::milliseconds trickle_interval{0};
   // After the answer, hold the connection open and silent (until the client closes it or the
   // server stops) instead of closing it. The answer still says "Connection: close".
   bool keep_open_after_answer = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -31,12 +32,13 @@ class Client {
   }
   void EndSending() { net::ShutdownSend(socket_); }
 
-  // Reads until the server closes the connection (true) or `limit` passes (false).
-  bool ReadUntilClosed(std::chrono::milliseconds limit = 10s) {
+  // Reads until the server closes the connection (true) or `limit` passes (false), or until
+  // `enough` bytes came (false).
+  bool ReadUntilClosed(std::chrono::milliseconds limit = 10s, std::size_t enough = SIZE_MAX) {
     const auto give_up = Clock::now() + limit;
     char buffer[65536];
     const net::Handle handle[] = {socket_.Get()};
-    for (;;) {
+    while (received_.size() < enough) {
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(give_up - Clock::now());
       if (left <= 0ms || net::WaitReadable(handle, left) < 0) return false;
@@ -44,6 +46,7 @@ class Client {
       if (got.status != net::IoStatus::kDone) return true;  // end of stream, or reset
       received_.append(buffer, got.bytes);
     }
+    return false;
   }
   [[nodiscard]] bool HasDataWaiting() const {
     const net::Handle handle[] = {socket_.Get()};
@@ -241,6 +244,30 @@ TEST(StandinServer, StreamsAHugeFillerBody) {
   EXPECT_EQ(answer.find_first_not_of('x', head.size()), std::string::npos);
 }
 
+TEST(StandinServer, TricklesAndStreamsWithoutEnd) {
+  Server server;
+  const std::uint16_t port = server.Listen();
+  Reply drip = Text("ab");
+  drip.trickle_interval = 100ms;
+  Reply endless = Text("ok");
+  endless.endless = true;
+  server.SetReply("/drip", drip);
+  server.SetReply("/endless", endless);
+  server.Start();
+
+  const auto start = Clock::now();
+  EXPECT_EQ(Get(port, "/drip"), AnswerText(200, "OK", "ab"));
+  EXPECT_GE(Clock::now() - start, 200ms);
+
+  Client client(port);
+  client.Send("GET /endless HTTP/1.1\r\n\r\n");
+  EXPECT_FALSE(client.ReadUntilClosed(10s, 1u << 20));
+  const std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nok";
+  ASSERT_GE(client.Received().size(), 1u << 20);
+  EXPECT_EQ(client.Received().substr(0, head.size()), head);
+  EXPECT_EQ(client.Received().find_first_not_of('x', head.size()), std::string::npos);
+}
+
 TEST(StandinServer, AnswersMalformedHeads400AndOversizedOnes431AndKeepsServing) {
   Server server;
   const std::uint16_t port = server.Listen();
@@ -315,8 +342,9 @@ TEST(StandinScript, RulesDriveTheServerAndRequestsAreRecordedAsLines) {
       "/nic/update 200 delay=10 filler=3 -- close\\n\n"
       "/hold 0 silent\n"
       "/shut 200 close\n"
-      "/kept 200 keepopen\n");
-  ASSERT_EQ(rules.size(), 6u);
+      "/kept 200 keepopen\n"
+      "/drip 200 trickle=5 endless ok\n");
+  ASSERT_EQ(rules.size(), 7u);
   EXPECT_EQ(rules[0].line, 2);
   EXPECT_EQ(rules[0].port, 8245);
   EXPECT_EQ(rules[0].reply.status, 404);
@@ -330,6 +358,9 @@ TEST(StandinScript, RulesDriveTheServerAndRequestsAreRecordedAsLines) {
   EXPECT_EQ(rules[3].reply.mode, Reply::Mode::kNeverAnswer);
   EXPECT_EQ(rules[4].reply.mode, Reply::Mode::kCloseWithoutAnswer);
   EXPECT_TRUE(rules[5].reply.keep_open_after_answer);
+  EXPECT_EQ(rules[6].reply.trickle_interval, 5ms);
+  EXPECT_TRUE(rules[6].reply.endless);
+  EXPECT_EQ(rules[6].reply.body, "ok");
 
   Server server;
   const std::uint16_t port = server.Listen();

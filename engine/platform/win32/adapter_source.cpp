@@ -185,9 +185,9 @@ int CSnmpAdapterSource::Init() {
   if (!sockets_started_) return -2;
   HANDLE trap_event = nullptr;
   AsnObjectIdentifier first_region{};
-  const BOOL started = entry_points_.init(calls_.get_tick_count(), &trap_event, &first_region);
-  if (first_region.ids != nullptr) calls_.global_free(first_region.ids);
-  if (!started) return -3;
+  // The first supported region stays the agent's: Microsoft's agents point it at their own static
+  // data, so freeing it would corrupt the heap. (Wine's agent allocates it; that block is left.)
+  if (!entry_points_.init(calls_.get_tick_count(), &trap_event, &first_region)) return -3;
   agent_started_ = true;
   return 0;
 }

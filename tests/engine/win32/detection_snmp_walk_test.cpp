@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -53,7 +54,10 @@ HGLOBAL WINAPI CountingAlloc(UINT flags, SIZE_T bytes) {
 }
 
 HGLOBAL WINAPI CountingFree(HGLOBAL block) {
-  EXPECT_EQ(g_system->live.erase(block), 1U) << "a block freed twice or not from the global heap";
+  if (g_system->live.erase(block) != 1U) {
+    ADD_FAILURE() << "a block freed twice or not from the global heap";
+    return block;  // as GlobalFree reports a failure; freeing it for real could corrupt the heap
+  }
   return GlobalFree(block);
 }
 
@@ -78,11 +82,14 @@ void SetValue(AsnAny& value, const MibValue& mib_value) {
   value.asnValue.string.dynamic = TRUE;
 }
 
+// Microsoft's agents point the first supported region at their own static data.
+UINT g_first_region[] = {1, 3, 6, 1, 2, 1, 1};
+
 BOOL WINAPI FakeInit(DWORD ticks, HANDLE* trap_event, AsnObjectIdentifier* first_region) {
   g_system->init_ticks = ticks;
   *trap_event = nullptr;
-  first_region->ids = nullptr;
-  SetName(*first_region, {1, 3, 6, 1, 2, 1, 1});
+  first_region->ids = g_first_region;
+  first_region->idLength = static_cast<UINT>(std::size(g_first_region));
   return g_system->init_result;
 }
 

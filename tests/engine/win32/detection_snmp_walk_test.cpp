@@ -317,6 +317,20 @@ TEST_F(SnmpWalkTest, RowsMissingFromAColumnDoNotShiftTheOthers) {
   EXPECT_STREQ(entries[1].description.data(), "eth1");
 }
 
+TEST_F(SnmpWalkTest, AnAddressTableThatEndsFirstKeepsTheCardRowsComing) {
+  // Nothing follows the address table, so address bindings still queried after it has ended
+  // would run off the end of the agent's view and take the last card row with them.
+  AddInterface(1, 24, "", "Loopback");
+  AddInterface(2, 6, kMac, "eth0");
+  AddInterface(3, 6, std::string("\x02\x5A\x00\x00\x00\x03", 6), "eth1");
+  AddAddress({10, 0, 0, 3}, 3, std::string("\xFF\x00\x00\x00", 4));
+  const std::vector<AdapterEntry> entries = Entries();
+  ASSERT_EQ(entries.size(), 1U);
+  EXPECT_EQ(AddressText(entries[0]), "10.0.0.3");
+  EXPECT_EQ(MacText(entries[0]), "02-5A-00-00-00-03");
+  EXPECT_STREQ(entries[0].description.data(), "eth1");
+}
+
 TEST_F(SnmpWalkTest, NoInterfacesMeansOneQuery) {
   system_.mib[{1, 3, 6, 1, 2, 1, 2, 1, 0}] = Integer(0);
   AddAddress({127, 0, 0, 1}, 1, std::string("\xFF\x00\x00\x00", 4));

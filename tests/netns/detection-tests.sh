@@ -10,7 +10,9 @@
 #                       tn0 (tun, no MAC)      100.64.0.1/32
 #                       host name zqd-cards, which the hosts file maps to 127.0.1.1 as a stock
 #                       Debian or Ubuntu install does; no IP-check server is reachable
-#   detection-loopback  loopback only; host name zqd-lo, mapped to 127.0.1.1 the same way
+#   detection-loopback  loopback only; host name zqd-lo, mapped to 127.0.0.1 (with no card to
+#                       answer from, Wine resolves the machine's own name through the hosts
+#                       file, where Windows would answer with loopback)
 #   detection-servers-fallback, detection-servers-primary
 #                       standin-provider programs serve /ipcheck.asp at the production IP-check
 #                       endpoints: ip1.zelquo.net and ip2.zelquo.net (198.51.100.31 and .32 by
@@ -127,7 +129,7 @@ in_ns "$ns_cards" ip tuntap add mode tun tn0
 in_ns "$ns_cards" ip addr add 100.64.0.1/32 dev tn0
 in_ns "$ns_cards" ip link set tn0 up
 names "$ns_cards" "127.0.1.1 zqd-cards"
-names "$ns_loopback" "127.0.1.1 zqd-lo"
+names "$ns_loopback" "127.0.0.1 zqd-lo"
 
 for ns in "$ns_fallback" "$ns_primary"; do
   for address in 198.51.100.31 198.51.100.32 198.51.100.41 198.51.100.42; do

@@ -4,6 +4,11 @@
 
 namespace zelquo::cli {
 
+std::vector<std::string> ArgumentsAfterProgramName(int argc, const char* const* argv) {
+  if (argc < 1) return {};
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 CommandLine SplitArguments(const std::vector<std::string>& arguments) {
   const auto at = [&](std::size_t i) { return i < arguments.size() ? arguments[i] : std::string(); };
   CommandLine line;

@@ -13,6 +13,10 @@ struct CommandLine {
   std::string address;    // third when all digits and dots (an empty third counts), else fourth
 };
 
+// The arguments after the program name, from main's argc and argv. A program can be started
+// with no arguments at all, not even its name (argc 0).
+[[nodiscard]] std::vector<std::string> ArgumentsAfterProgramName(int argc, const char* const* argv);
+
 // Splits the arguments after the program name; missing ones are empty, any past the fourth are
 // ignored.
 [[nodiscard]] CommandLine SplitArguments(const std::vector<std::string>& arguments);

@@ -4,7 +4,8 @@
 
 namespace zelquo::cli {
 
-// False when it cannot start; the program then reports that and exits with code 1.
+// False when it cannot start; the program then reports that and exits with code 1. The sockets
+// layer's own start-up result does not count.
 [[nodiscard]] bool StartConsoleFramework();
 
 }  // namespace zelquo::cli

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     std::fputs("Fatal Error: MFC initialization failed\n", stderr);
     return 1;
   }
-  const cli::CommandLine command_line = cli::SplitArguments(std::vector<std::string>(argv + 1, argv + argc));
+  const cli::CommandLine command_line = cli::SplitArguments(cli::ArgumentsAfterProgramName(argc, argv));
   const CSettingsFile settings = ProgramSettings();
   switch (cli::ChooseRunMode(command_line)) {
     case cli::RunMode::kSimpleUsage:

@@ -42,13 +42,8 @@ inline constexpr int kTraceEchoesPerHop = 3;
 [[nodiscard]] TraceResult TraceRoute(std::string_view target, int max_hops, std::chrono::milliseconds timeout,
                                      int echoes_per_hop);
 
-// What the hop loop needs from an ICMP echo service; the platform's functions by default.
-struct EchoService {
-  std::function<bool()> bind = &platform::BindIcmpEcho;
-  std::function<std::optional<std::uint32_t>(std::string_view name)> resolve = &platform::ResolveHostIpv4;
-  std::function<platform::EchoReply(std::uint32_t target, int ttl, std::chrono::milliseconds timeout)> send =
-      &platform::SendIcmpEcho;
-};
+// The echo service the hop loop goes through (platform/icmp_echo.h).
+using platform::EchoService;
 
 // The hop loop over a given echo service: bind, resolve the target (a dotted quad as it is, else
 // the name's first address), then for each hop up to echoes_per_hop echoes, stopping at the first

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "address_marker.h"
 #include "detection/ip_check_servers.h"
 #include "detection/local_addresses.h"
 #include "platform/adapter_source.h"
@@ -15,8 +16,6 @@
 #include "settings/settings.h"
 
 namespace zelquo {
-
-inline constexpr char kDetectionAbort[] = "abort";
 
 enum class DetectionMethod { kClientSide = 0, kServerSide = 1, kBoth = 2, kStaticAddress = 3, kNetworkCard = 4 };
 

@@ -1,6 +1,6 @@
 #include "detection/ip_check_servers.h"
 
-#include "detection/detect_ip.h"
+#include "address_marker.h"
 #include "platform/tcp_socket.h"
 #include "provider_config.h"
 

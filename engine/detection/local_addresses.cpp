@@ -27,10 +27,7 @@ std::string AddressListOf(const std::vector<platform::Ipv4Address>& addresses) {
 
 }  // namespace
 
-std::string LocalHostAddressList() {
-  const std::optional<std::string> host_name = platform::LocalHostName();
-  return host_name ? ResolveAddressList(*host_name) : std::string();
-}
+std::string LocalHostAddressList() { return AddressListOf(platform::LocalIpv4Addresses()); }
 
 std::string GetLocalAddressList(const CSettingsFile& settings, const LocalAddressSource& source) {
   return OrderAddressList(source ? source() : std::string(), settings);

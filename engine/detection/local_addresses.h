@@ -11,8 +11,8 @@
 
 namespace zelquo {
 
-// This machine's host name resolved, as an address list in resolver order; empty when the name
-// is not known or does not resolve.
+// This machine's own addresses (platform::LocalIpv4Addresses) as an address list, in the system's
+// order; empty when it has none.
 [[nodiscard]] std::string LocalHostAddressList();
 
 // Where the machine's raw address list comes from; tests put a list of their own in place.

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -38,5 +39,14 @@ struct EchoReply {
 // Sends one echo request to target (network byte order) with the given time-to-live and waits
 // up to timeout for the answer.
 [[nodiscard]] EchoReply SendIcmpEcho(std::uint32_t target, int ttl, std::chrono::milliseconds timeout);
+
+// What the hop loop needs from an ICMP echo service; the functions above by default. It lives
+// here rather than beside the hop loop so that a platform's own service can be built without
+// including the change check.
+struct EchoService {
+  std::function<bool()> bind = &BindIcmpEcho;
+  std::function<std::optional<std::uint32_t>(std::string_view name)> resolve = &ResolveHostIpv4;
+  std::function<EchoReply(std::uint32_t target, int ttl, std::chrono::milliseconds timeout)> send = &SendIcmpEcho;
+};
 
 }  // namespace zelquo::platform

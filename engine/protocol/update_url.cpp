@@ -70,7 +70,7 @@ std::string BuildUpdateUrl441(const UpdateRequest& request, std::string_view api
 
 }  // namespace
 
-bool IsSendableAddress(std::string_view ipv4) { return !ipv4.empty() && ipv4 != kAbortAddress; }
+bool IsSendableAddress(std::string_view ipv4) { return !ipv4.empty() && ipv4 != kDetectionAbort; }
 
 std::string BuildUpdateUrl(const UpdateRequest& request, ProtocolVersion version, std::string_view api_host) {
   if (version == ProtocolVersion::k441 || request.kind == RequestKind::kSingleHost) {

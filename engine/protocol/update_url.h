@@ -11,16 +11,14 @@
 #include <string>
 #include <string_view>
 
+#include "address_marker.h"
 #include "protocol/update_request.h"
 #include "provider_config.h"
 #include "settings/settings.h"
 
 namespace zelquo {
 
-// The address marker that network-card detection returns when it fails.
-inline constexpr char kAbortAddress[] = "abort";
-
-// True when an address goes into "&myip=": neither empty nor the abort marker.
+// True when an address goes into "&myip=": neither empty nor kDetectionAbort.
 [[nodiscard]] bool IsSendableAddress(std::string_view ipv4);
 
 // The update URL for the request. A single-host request has only its version-4.41 form, which is

@@ -34,6 +34,15 @@ TEST(CommandLineTest, ThirdArgumentIsTheAddressWhenAllDigitsAndDots) {
   }
 }
 
+TEST(CommandLineTest, ArgumentsAfterTheProgramName) {
+  const char* const none[] = {nullptr};
+  EXPECT_TRUE(ArgumentsAfterProgramName(0, none).empty()) << "started without even a program name";
+  const char* const name_only[] = {"zelquoipupdate", nullptr};
+  EXPECT_TRUE(ArgumentsAfterProgramName(1, name_only).empty());
+  const char* const two[] = {"zelquoipupdate", "secret", "", nullptr};
+  EXPECT_EQ(ArgumentsAfterProgramName(3, two), (std::vector<std::string>{"secret", ""}));
+}
+
 TEST(CommandLineTest, OnlyTheExactHelpWordsShowTheUsage) {
   const struct {
     const char* first;

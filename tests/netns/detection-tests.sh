@@ -8,9 +8,11 @@
 #                       vc2 02:5a:00:00:00:02  172.15.0.1 172.16.0.1 172.31.255.1 172.32.0.1
 #                                              169.254.3.4, all /16
 #                       tn0 (tun, no MAC)      100.64.0.1/32
-#                       host name zqd-cards, which the hosts file gives 192.168.1.20, 127.0.0.1
-#                       and 203.0.113.9; no IP-check server is reachable
-#   detection-loopback  loopback only; host name zqd-lo
+#                       host name zqd-cards, which the hosts file maps to 127.0.1.1 as a stock
+#                       Debian or Ubuntu install does; no IP-check server is reachable
+#   detection-loopback  loopback only; host name zqd-lo, mapped to 127.0.0.1 (with no card to
+#                       answer from, Wine resolves the machine's own name through the hosts
+#                       file, where Windows would answer with loopback)
 #   detection-servers-fallback, detection-servers-primary
 #                       standin-provider programs serve /ipcheck.asp at the production IP-check
 #                       endpoints: ip1.zelquo.net and ip2.zelquo.net (198.51.100.31 and .32 by
@@ -126,7 +128,7 @@ card "$ns_cards" vc2 02:5a:00:00:00:02 172.15.0.1/16 172.16.0.1/16 172.31.255.1/
 in_ns "$ns_cards" ip tuntap add mode tun tn0
 in_ns "$ns_cards" ip addr add 100.64.0.1/32 dev tn0
 in_ns "$ns_cards" ip link set tn0 up
-names "$ns_cards" "192.168.1.20 zqd-cards" "127.0.0.1 zqd-cards" "203.0.113.9 zqd-cards"
+names "$ns_cards" "127.0.1.1 zqd-cards"
 names "$ns_loopback" "127.0.0.1 zqd-lo"
 
 for ns in "$ns_fallback" "$ns_primary"; do
@@ -238,13 +240,15 @@ run_case() {
   [ -n "$servers" ] && check_servers "$label" "$servers"
 }
 
-# run_all BUILD COMMAND...: every scenario with one build's test program. The host's own name
-# resolves differently: the C library reads the hosts file, while Wine (like Windows) answers
-# with the first address of each card that has a route, and without loopback.
+# run_all BUILD COMMAND...: every scenario with one build's test program. The machine's own
+# addresses differ: natively every address of each card that is up, in the kernel's order, while
+# Wine (like Windows) resolves the host name to the first address of each card that has a route,
+# and without loopback. Neither reads the hosts file's 127.0.1.1.
 run_all() {
   local build="$1"
   shift
-  local cards_addresses="192.168.1.20&127.0.0.1&203.0.113.9&"
+  local cards_addresses="203.0.113.9&192.168.1.20&198.18.0.99&172.15.0.1&172.16.0.1&172.31.255.1&172.32.0.1&"
+  cards_addresses+="169.254.3.4&100.64.0.1&"
   [ "$build" = wine ] && cards_addresses="203.0.113.9&198.18.0.99&172.15.0.1&"
   run_case "$build, cards" "$ns_cards" detection-cards zqd-cards "$cards_addresses" 'DetectionNetnsTest.Cards*' "$@"
   [ "$build" = wine ] && stop_wine

@@ -1,7 +1,10 @@
-// The C library's resolver. gethostbyname_r keeps the order of the host database and of the DNS
-// answer; getaddrinfo would sort the addresses by its own preferences.
+// The C library's resolver, and getifaddrs for the machine's own addresses. gethostbyname_r
+// keeps the order of the host database and of the DNS answer; getaddrinfo would sort the
+// addresses by its own preferences.
 #include "platform/host_addresses.h"
 
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace zelquo::platform {
 
@@ -24,6 +28,21 @@ std::optional<std::string> LocalHostName() {
   // refuses one that does not fit.
   if (gethostname(name, sizeof name) != 0 || name[sizeof name - 1] != '\0') return std::nullopt;
   return std::string(name);
+}
+
+std::vector<Ipv4Address> LocalIpv4Addresses() {
+  ifaddrs* first = nullptr;
+  if (getifaddrs(&first) != 0) return {};
+  const std::unique_ptr<ifaddrs, decltype(&freeifaddrs)> list(first, &freeifaddrs);
+  std::vector<Ipv4Address> cards;
+  std::vector<Ipv4Address> loopback;
+  for (const ifaddrs* item = first; item != nullptr; item = item->ifa_next) {
+    if (item->ifa_addr == nullptr || item->ifa_addr->sa_family != AF_INET || (item->ifa_flags & IFF_UP) == 0) continue;
+    Ipv4Address address{};
+    std::memcpy(address.data(), &reinterpret_cast<const sockaddr_in*>(item->ifa_addr)->sin_addr, address.size());
+    ((item->ifa_flags & IFF_LOOPBACK) != 0 ? loopback : cards).push_back(address);
+  }
+  return cards.empty() ? loopback : cards;
 }
 
 std::vector<Ipv4Address> ResolveIpv4Addresses(std::string_view host_name) {

@@ -81,8 +81,7 @@ class CBindingList {
       std::memcpy(binding.name.ids, name.ids, bytes);
       binding.name.idLength = name.length;
     }
-    list_.list = bindings_.data();
-    list_.len = static_cast<UINT>(bindings_.size());
+    parked_.assign(bindings_.size(), false);
   }
   CBindingList(const CBindingList&) = delete;
   CBindingList& operator=(const CBindingList&) = delete;
@@ -97,8 +96,28 @@ class CBindingList {
 
   // False when a name could not be copied; the list must not be queried then.
   [[nodiscard]] bool Complete() const { return complete_; }
-  [[nodiscard]] SnmpVarBindList* List() { return &list_; }
   [[nodiscard]] const SnmpVarBind& operator[](std::size_t i) const { return bindings_[i]; }
+
+  // Leaves binding i out of later queries: its table has ended, and GETNEXT would carry it on
+  // through the tables after it up to the end of the agent's view, where the agent answers the
+  // whole query with an error.
+  void Park(std::size_t i) { parked_[i] = true; }
+
+  // One GETNEXT over the bindings that are not parked. The agent replaces the names and values
+  // of the bindings it is given, so those are handed over and taken back.
+  [[nodiscard]] bool QueryNext(PFNSNMPEXTENSIONQUERY query, AsnInteger32* status, AsnInteger32* index) {
+    std::vector<SnmpVarBind> active;
+    std::vector<std::size_t> positions;
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+      if (parked_[i]) continue;
+      active.push_back(bindings_[i]);
+      positions.push_back(i);
+    }
+    SnmpVarBindList list{active.data(), static_cast<UINT>(active.size())};
+    const BOOL answered = query(SNMP_PDU_GETNEXT, &list, status, index);
+    for (std::size_t k = 0; k < positions.size(); ++k) bindings_[positions[k]] = active[k];
+    return answered != FALSE;
+  }
 
   // Points binding i at one row of a column, so that the next GETNEXT moves it to the row after.
   void SetName(std::size_t i, const ObjectName& column, const Instance& instance) {
@@ -131,7 +150,7 @@ class CBindingList {
  private:
   const SnmpSystemCalls& calls_;
   std::vector<SnmpVarBind> bindings_;
-  SnmpVarBindList list_{};
+  std::vector<bool> parked_;
   bool complete_ = true;
 };
 
@@ -185,9 +204,9 @@ int CSnmpAdapterSource::Init() {
   if (!sockets_started_) return -2;
   HANDLE trap_event = nullptr;
   AsnObjectIdentifier first_region{};
-  const BOOL started = entry_points_.init(calls_.get_tick_count(), &trap_event, &first_region);
-  if (first_region.ids != nullptr) calls_.global_free(first_region.ids);
-  if (!started) return -3;
+  // The first supported region stays the agent's: Microsoft's agents point it at their own static
+  // data, so freeing it would corrupt the heap. (Wine's agent allocates it; that block is left.)
+  if (!entry_points_.init(calls_.get_tick_count(), &trap_event, &first_region)) return -3;
   agent_started_ = true;
   return 0;
 }
@@ -202,7 +221,7 @@ AdapterRows CSnmpAdapterSource::ReadRows() {
     CBindingList number(calls_, {NameOf(kIfNumber)});
     AsnInteger32 status = 0;
     AsnInteger32 index = 0;
-    if (!number.Complete() || !entry_points_.query(SNMP_PDU_GETNEXT, number.List(), &status, &index) ||
+    if (!number.Complete() || !number.QueryNext(entry_points_.query, &status, &index) ||
         status != SNMP_ERRORSTATUS_NOERROR || IntegerOf(number[0]) == 0) {
       return rows;
     }
@@ -216,12 +235,12 @@ AdapterRows CSnmpAdapterSource::ReadRows() {
     AsnInteger32 index = 0;
     // With an error status the agent may have left some bindings as they were; nothing of
     // that answer can be trusted.
-    if (!entry_points_.query(SNMP_PDU_GETNEXT, row.List(), &status, &index) || status != SNMP_ERRORSTATUS_NOERROR) {
+    if (!row.QueryNext(entry_points_.query, &status, &index) || status != SNMP_ERRORSTATUS_NOERROR) {
       break;
     }
     // The ifType binding leads the interface columns and the ipAdEntAddr binding the address
     // columns. A card may hold several addresses, so the address table can be the longer one:
-    // the walk goes on until both tables are done.
+    // the walk goes on until both tables are done, and a table that is done is parked.
     const std::optional<Instance> card_row = InstanceIn(row[kType].name, kRowNames[kType], kInterfaceInstanceLength);
     const std::optional<Instance> address_row =
         InstanceIn(row[kAddress].name, kRowNames[kAddress], kAddressInstanceLength);
@@ -259,6 +278,12 @@ AdapterRows CSnmpAdapterSource::ReadRows() {
     }
     for (const Binding binding : {kNetMask, kOwnerIndex}) {
       if (address_row && !aligned(binding, address_row)) row.SetName(binding, kRowNames[binding], *address_row);
+    }
+    if (!card_row) {
+      for (const Binding binding : {kType, kPhysAddress, kDescr, kIndex}) row.Park(binding);
+    }
+    if (!address_row) {
+      for (const Binding binding : {kAddress, kNetMask, kOwnerIndex}) row.Park(binding);
     }
   }
   return rows;

@@ -26,6 +26,11 @@ std::optional<std::string> LocalHostName() {
   return std::string(name);
 }
 
+std::vector<Ipv4Address> LocalIpv4Addresses() {
+  const std::optional<std::string> name = LocalHostName();
+  return name ? ResolveIpv4Addresses(*name) : std::vector<Ipv4Address>();
+}
+
 std::vector<Ipv4Address> ResolveIpv4Addresses(std::string_view host_name) {
   std::vector<Ipv4Address> addresses;
   const CWinsockSession winsock;

@@ -14,7 +14,6 @@
 #include <mutex>
 #include <optional>
 
-#include "change_check/route_tracer.h"
 #include "platform/icmp_echo.h"
 
 namespace zelquo::platform {

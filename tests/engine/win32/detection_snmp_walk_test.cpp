@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -53,7 +54,10 @@ HGLOBAL WINAPI CountingAlloc(UINT flags, SIZE_T bytes) {
 }
 
 HGLOBAL WINAPI CountingFree(HGLOBAL block) {
-  EXPECT_EQ(g_system->live.erase(block), 1U) << "a block freed twice or not from the global heap";
+  if (g_system->live.erase(block) != 1U) {
+    ADD_FAILURE() << "a block freed twice or not from the global heap";
+    return block;  // as GlobalFree reports a failure; freeing it for real could corrupt the heap
+  }
   return GlobalFree(block);
 }
 
@@ -78,11 +82,14 @@ void SetValue(AsnAny& value, const MibValue& mib_value) {
   value.asnValue.string.dynamic = TRUE;
 }
 
+// Microsoft's agents point the first supported region at their own static data.
+UINT g_first_region[] = {1, 3, 6, 1, 2, 1, 1};
+
 BOOL WINAPI FakeInit(DWORD ticks, HANDLE* trap_event, AsnObjectIdentifier* first_region) {
   g_system->init_ticks = ticks;
   *trap_event = nullptr;
-  first_region->ids = nullptr;
-  SetName(*first_region, {1, 3, 6, 1, 2, 1, 1});
+  first_region->ids = g_first_region;
+  first_region->idLength = static_cast<UINT>(std::size(g_first_region));
   return g_system->init_result;
 }
 
@@ -308,6 +315,20 @@ TEST_F(SnmpWalkTest, RowsMissingFromAColumnDoNotShiftTheOthers) {
   EXPECT_EQ(AddressText(entries[1]), "10.0.0.3");
   EXPECT_EQ(MacText(entries[1]), "02-5A-00-00-00-03");
   EXPECT_STREQ(entries[1].description.data(), "eth1");
+}
+
+TEST_F(SnmpWalkTest, AnAddressTableThatEndsFirstKeepsTheCardRowsComing) {
+  // Nothing follows the address table, so address bindings still queried after it has ended
+  // would run off the end of the agent's view and take the last card row with them.
+  AddInterface(1, 24, "", "Loopback");
+  AddInterface(2, 6, kMac, "eth0");
+  AddInterface(3, 6, std::string("\x02\x5A\x00\x00\x00\x03", 6), "eth1");
+  AddAddress({10, 0, 0, 3}, 3, std::string("\xFF\x00\x00\x00", 4));
+  const std::vector<AdapterEntry> entries = Entries();
+  ASSERT_EQ(entries.size(), 1U);
+  EXPECT_EQ(AddressText(entries[0]), "10.0.0.3");
+  EXPECT_EQ(MacText(entries[0]), "02-5A-00-00-00-03");
+  EXPECT_STREQ(entries[0].description.data(), "eth1");
 }
 
 TEST_F(SnmpWalkTest, NoInterfacesMeansOneQuery) {

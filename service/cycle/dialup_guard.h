@@ -3,6 +3,8 @@
 // on afterwards if the guard switched it off. Other platforms have no such setting.
 #pragma once
 
+#include <memory>
+
 namespace zelquo {
 
 class CDialUpGuard {
@@ -13,7 +15,9 @@ class CDialUpGuard {
   ~CDialUpGuard();
 
  private:
-  bool switched_off_ = false;
+  // What the platform needs to put the setting back; empty when the guard changed nothing.
+  struct Restore;
+  std::unique_ptr<Restore> restore_;
 };
 
 }  // namespace zelquo

@@ -87,8 +87,10 @@ class CCycle {
     return request;
   }
 
-  // Sends the request inside the dial-up guard, reports the answer and applies what it says.
-  UpdateResult Exchange(const UpdateRequest& request) {
+  // Sends the request inside the dial-up guard, reports the answer and applies what it says. On
+  // a "good" answer the custom command check runs when may_run_command says so, still inside the
+  // guard and the tray program's busy hooks.
+  UpdateResult Exchange(const UpdateRequest& request, bool may_run_command = false) {
     const std::string url = BuildUpdateUrl(request, VersionOf(context_.program), context_.api_host);
     const CDialUpGuard guard;
     if (context_.hooks.before_request) context_.hooks.before_request();
@@ -114,18 +116,22 @@ class CCycle {
     if (result.code == AnswerCode::kGood) {
       sinks_.Tip(kOnlineTipPrefix + result.updated_address);
       loop_.last_good_address = result.updated_address;
+      if (may_run_command && CheckCustomCommand(result.updated_address)) command_ran_ = true;
     }
     if (context_.hooks.after_request) context_.hooks.after_request();
     return result;
   }
 
   // Runs the custom command when it is enabled and the address differs from the recorded one.
-  // True when the command ran.
-  bool CheckCustomCommand(const std::string& new_address) const {
+  // True when the command ran. A refusal is reported once in a cycle; later "good" answers of
+  // the same cycle do not ask again.
+  bool CheckCustomCommand(const std::string& new_address) {
     if (!settings_.ReadBool(keys::kExecuteCommand.name, false)) return false;
     if (settings_.Read(keys::kUpdatedIp) == new_address) return false;
+    if (command_refused_) return false;
     if (context_.command.refusal) {
       if (const auto reason = context_.command.refusal(settings_)) {
+        command_refused_ = true;
         if (context_.command.refused) context_.command.refused(*reason);
         return false;
       }
@@ -161,8 +167,7 @@ class CCycle {
     }
     request.ipv4 = ipv4_;
     request.ipv6 = ipv6_;
-    const UpdateResult result = Exchange(request);
-    if (result.code == AnswerCode::kGood) CheckCustomCommand(result.updated_address);
+    const UpdateResult result = Exchange(request, /*may_run_command=*/true);
     if (result.code == AnswerCode::kDnsErr || result.code == AnswerCode::k911) settled_ = false;
     if (settled_) {
       Record();
@@ -190,7 +195,7 @@ class CCycle {
     }
     settled_ = false;
     sinks_.Activity(CountText(count, " domain name configured.\r\n", " domain names configured.\r\n"));
-    bool command_ran = false;
+    command_ran_ = false;
     for (int i = 1; i <= count; ++i) {
       UpdateRequest request = NewRequest(RequestKind::kHost);
       request.host_name = settings_.ReadEntry(keys::kDomainNames, i);
@@ -201,8 +206,7 @@ class CCycle {
       sinks_.Activity(ProgressNote(request, context_.program));
       if (!EnsureAddress(/*report_status=*/true)) continue;
       request.ipv4 = ipv4_;
-      const UpdateResult result = Exchange(request);
-      if (result.code == AnswerCode::kGood && !command_ran) command_ran = CheckCustomCommand(result.updated_address);
+      Exchange(request, /*may_run_command=*/!command_ran_);
     }
     if (!settled_) Unrecord();
   }
@@ -241,6 +245,8 @@ class CCycle {
   CUpdateLoopState& loop_;
   bool first_update_ = false;
   bool settled_ = false;
+  bool command_ran_ = false;      // host stage: the custom command already ran
+  bool command_refused_ = false;  // the custom command was refused in this cycle
   std::string digest_;
   std::string user_name_;
   std::string location_;

@@ -12,6 +12,10 @@ namespace {
 // Written under the owner's status lock, read by the system's entry points on other threads.
 std::atomic<CServiceHost*> g_current_host{nullptr};
 
+bool IsPending(std::uint32_t state) {
+  return state == kStartPending || state == kStopPending || state == kContinuePending || state == kPausePending;
+}
+
 }  // namespace
 
 CServiceHost::CServiceHost(std::string service_name, std::string display_name, std::uint32_t controls_accepted,
@@ -61,10 +65,16 @@ void CServiceHost::OnUserControl(std::uint32_t /*control*/) {}
 void CServiceHost::Debug() { Run(0, nullptr); }
 void CServiceHost::Help() {}
 
+void CServiceHost::SetCurrentStateLocked(std::uint32_t state, std::uint32_t checkpoint, std::uint32_t wait_hint) {
+  current_state_ = state;
+  current_checkpoint_ = IsPending(state) ? checkpoint : 0;
+  current_wait_hint_ = IsPending(state) ? wait_hint : 0;
+}
+
 bool CServiceHost::ReportStatus(std::uint32_t state, std::uint32_t win32_exit_code, std::uint32_t service_exit_code,
                                 std::uint32_t checkpoint, std::uint32_t wait_hint) {
   CStatusLock::Hold hold(status_lock_);
-  current_state_ = state;
+  SetCurrentStateLocked(state, checkpoint, wait_hint);
   const ServiceStatusReport report{
       .service_type = kServiceTypeOwnProcess,
       .current_state = state,
@@ -79,7 +89,9 @@ bool CServiceHost::ReportStatus(std::uint32_t state, std::uint32_t win32_exit_co
 
 bool CServiceHost::ReportCurrentStatus() {
   CStatusLock::Hold hold(status_lock_);
-  return ReportStatus(current_state_);
+  // Repeats a pending state's progress: a controller that saw the checkpoint fall back to 0 and
+  // the wait hint to none could take the service for hung.
+  return ReportStatus(current_state_, 0, 0, current_checkpoint_, current_wait_hint_);
 }
 
 bool CServiceHost::RegisterControlHandler() {

@@ -52,14 +52,18 @@ class CServiceHost {
   [[nodiscard]] std::uint32_t CurrentState();
 
  protected:
-  // Sets the current state without a report, for the control operations of derived services.
-  void SetCurrentStateLocked(std::uint32_t state) { current_state_ = state; }
+  // Sets the current state without a report, for the control operations of derived services. A
+  // pending state keeps its checkpoint and wait hint for ReportCurrentStatus.
+  void SetCurrentStateLocked(std::uint32_t state, std::uint32_t checkpoint = 0, std::uint32_t wait_hint = 0);
   CStatusLock& StatusLock() { return status_lock_; }
 
  private:
   SystemHandle status_handle_ = nullptr;
   std::uint32_t controls_accepted_;
   std::uint32_t current_state_;
+  // Those of the last pending state reported or set; 0 in a steady state.
+  std::uint32_t current_checkpoint_ = 0;
+  std::uint32_t current_wait_hint_ = 0;
   std::string service_name_;
   std::string display_name_;
   std::string description_;

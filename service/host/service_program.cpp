@@ -10,7 +10,7 @@ namespace zelquo::service {
 int RunServiceProgram(const std::vector<std::string>& parameters) {
   // The application's keep-running flag: set now, cleared by the stop control.
   CKeepRunningFlag keep_running;
-  CServiceUpdatePasses passes;
+  CServiceUpdatePasses passes(keep_running);
 
   CServiceCommandLine command_line;
   CUpdateService update_service(keep_running, passes);

@@ -1,10 +1,11 @@
 // The update loop's passes as the service runs them: the program's settings file, sinks that
-// discard, the keep-running wait, and a custom command that runs only from a settings file that
+// discard, the keep-running wait (which also cuts short a maintenance pause), and a custom command that runs only from a settings file that
 // administrators alone can change (a refusal goes to the event log).
 #pragma once
 
 #include <memory>
 
+#include "cycle/keep_running_flag.h"
 #include "cycle/update_cycle.h"
 #include "host/service_host.h"
 #include "host/thread_sockets.h"
@@ -14,7 +15,7 @@ namespace zelquo::service {
 
 class CServiceUpdatePasses final : public UpdateLoopBody {
  public:
-  CServiceUpdatePasses() = default;
+  explicit CServiceUpdatePasses(const CKeepRunningFlag& keep_running) : keep_running_(keep_running) {}
 
   // Where refusals of the custom command are logged; the service object, once it exists.
   void SetEventLog(CServiceHost& host) { event_log_ = &host; }
@@ -23,6 +24,7 @@ class CServiceUpdatePasses final : public UpdateLoopBody {
   void Pass(PollIntervalWait& wait) override;
 
  private:
+  const CKeepRunningFlag& keep_running_;
   CServiceHost* event_log_ = nullptr;
   std::unique_ptr<CThreadSockets> sockets_;
   CUpdateLoopState loop_state_;

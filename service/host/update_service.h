@@ -26,6 +26,10 @@ struct UpdateServiceTimings {
   std::chrono::milliseconds start_delay{200};   // start-pending before running
   std::chrono::milliseconds stop_delay{1000};   // stop-pending before stopped
   std::chrono::milliseconds paused_pass{250};   // how long a paused pass rests
+  // While a stop waits for the pass under way, stop-pending is reported again this often with
+  // the next checkpoint; every stop-pending report promises the next within the wait hint.
+  std::chrono::milliseconds stop_progress{1000};
+  std::chrono::milliseconds stop_wait_hint{3000};
 };
 
 class CUpdateService : public CServiceHost {
@@ -43,7 +47,17 @@ class CUpdateService : public CServiceHost {
   [[nodiscard]] std::uint32_t Interval() const { return interval_; }
 
  private:
-  // Written by the control handler's thread under the status lock, read by the loop without it.
+  // What the loop does next, decided from the flags under the status lock.
+  struct LoopTurn {
+    bool stop = false;
+    bool paused = false;
+    std::uint32_t event_id = 0;  // the pause or continue to log, or 0
+  };
+  LoopTurn TakeControls(std::uint32_t& reported_paused);
+  void Stop(std::uint32_t last_checkpoint);
+  [[nodiscard]] std::uint32_t StopWaitHint() const;
+
+  // Written by the control handler's thread under the status lock, read by the loop under it.
   std::atomic<std::uint32_t> paused_{0};
   std::uint32_t interval_ = 1000;
   std::atomic<std::uint32_t> stop_requested_{0};

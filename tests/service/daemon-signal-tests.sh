@@ -295,5 +295,20 @@ check "... with a third stopped message" test "$(sleep 0.2; count_messages "$sto
 check "the warning was the only message beyond the life cycle" \
   test "$(messages | grep -vxF -e "$started" -e "$paused" -e "$continued" -e "$stopped")" == "$refused"
 
+# A "911" answer pauses the cycle for ten minutes; a stop ends that pause.
+kill "$standin_pid" 2>/dev/null
+wait "$standin_pid" 2>/dev/null
+printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 911' >"$work/provider.script"
+rm -f "$work/provider.ready"
+"$standin" --listen 127.0.0.1:80 --listen 127.0.0.1:8245 --script "$work/provider.script" \
+  --record "$record" --ready "$work/provider.ready" &
+standin_pid=$!
+for _ in $(seq 50); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+start_daemon
+check "a provider in maintenance answers the first update with 911" wait_until 10 requests_are 2
+sleep 0.5
+stop_and_time TERM
+check "SIGTERM during the 911 pause stops it within 2 s (took $took ms, status $status)" test "$took" -lt 2000
+
 echo "# $checks checks, $failures failed"
 [[ $failures -eq 0 ]]

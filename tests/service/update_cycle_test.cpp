@@ -162,8 +162,8 @@ TEST_F(UpdateCycleTest, TwoNewGoodAddressesRunTheCommandOnce) {
   EXPECT_TRUE(Logged("Domain name is invalid or missing password."));
 }
 
-TEST_F(UpdateCycleTest, ARefusedCommandIsReportedAndNotRun) {
-  AddHosts({"home.example.org"});
+TEST_F(UpdateCycleTest, ARefusedCommandIsReportedOnceAndNotRun) {
+  AddHosts({"home.example.org", "work.example.org"});
   settings_.WriteInt("executecommand", 1);
   settings_.WriteText("command", "notify");
   std::vector<std::string> refusals;
@@ -172,8 +172,23 @@ TEST_F(UpdateCycleTest, ARefusedCommandIsReportedAndNotRun) {
   server_.SetReply("/nic/update", standin::Text("good 203.0.113.9"));
   Cycle();
   EXPECT_TRUE(commands_.empty());
-  EXPECT_EQ(refusals, std::vector<std::string>{"writable by users"});
+  EXPECT_EQ(refusals, std::vector<std::string>{"writable by users"}) << "once per cycle, not once per good answer";
   EXPECT_EQ(settings_.Read(keys::kUpdatedIp), "203.0.113.9") << "updates go on as usual";
+}
+
+// The tray program's busy icon (before_request) stays up, and automatic dial-up stays off,
+// while the command runs.
+TEST_F(UpdateCycleTest, TheCommandRunsInsideTheRequestsHooks) {
+  AddHosts({"home.example.org"});
+  settings_.WriteInt("executecommand", 1);
+  settings_.WriteText("command", "notify");
+  std::vector<std::string> order;
+  context_.hooks.before_request = [&] { order.push_back("before_request"); };
+  context_.hooks.after_request = [&] { order.push_back("after_request"); };
+  context_.command.run = [&](const std::string& command) { order.push_back(command); };
+  server_.SetReply("/nic/update", standin::Text("good 203.0.113.9"));
+  Cycle();
+  EXPECT_EQ(order, (std::vector<std::string>{"before_request", "notify", "after_request"}));
 }
 
 TEST_F(UpdateCycleTest, TheRealCommandInterpreterRunsTheCommandAndItsFailureIsIgnored) {

@@ -24,6 +24,7 @@ struct Report {
   std::uint32_t state;
   std::uint32_t controls;
   std::uint32_t checkpoint;
+  std::uint32_t wait_hint = 0;
   friend bool operator==(const Report&, const Report&) = default;
 };
 
@@ -35,7 +36,8 @@ struct Event {
 };
 
 std::ostream& operator<<(std::ostream& out, const Report& r) {
-  return out << "{state " << r.state << ", controls " << r.controls << ", checkpoint " << r.checkpoint << "}";
+  return out << "{state " << r.state << ", controls " << r.controls << ", checkpoint " << r.checkpoint << ", hint "
+             << r.wait_hint << "}";
 }
 std::ostream& operator<<(std::ostream& out, const Event& e) {
   return out << "{type " << static_cast<int>(e.type) << ", id 0x" << std::hex << e.id << std::dec << ", \"" << e.text
@@ -60,9 +62,8 @@ class CRecordingSystem {
           EXPECT_EQ(report.service_type, 0x10u);
           EXPECT_EQ(report.win32_exit_code, 0u);
           EXPECT_EQ(report.service_exit_code, 0u);
-          EXPECT_EQ(report.wait_hint, 0u);
           if (handle != &status_handle_) return false;
-          reports_.push_back({report.current_state, report.controls_accepted, report.checkpoint});
+          reports_.push_back({report.current_state, report.controls_accepted, report.checkpoint, report.wait_hint});
           if (report.current_state == kStopped) stopped_report_after_events_ = events_.size();
           changed_.notify_all();
           return true;
@@ -142,6 +143,7 @@ class CWaitingBody final : public UpdateLoopBody {
 };
 
 constexpr UpdateServiceTimings kQuick{.start_delay = 5ms, .stop_delay = 20ms, .paused_pass = 10ms};
+constexpr std::uint32_t kStopHint = 3000;  // the production wait hint, which kQuick keeps
 
 Event Info(std::uint32_t id, std::string text = kDisplayName) { return {EventType::kInformation, id, std::move(text)}; }
 
@@ -190,9 +192,9 @@ TEST_F(UpdateServiceTest, GoesThroughPauseContinueAndStopWithEveryReportAndEvent
                                    {kPaused, 3, 1},           // the loop noticed
                                    {kContinuePending, 3, 0},  //
                                    {kRunning, 3, 1},          //
-                                   {kStopPending, 3, 0},      //
-                                   {kStopPending, 3, 1},      //
-                                   {kStopped, 3, 1},          //
+                                   {kStopPending, 3, 0, kStopHint},  //
+                                   {kStopPending, 3, 1, kStopHint},  //
+                                   {kStopped, 3, 1},                 //
                                }));
   EXPECT_EQ(system_.Events(), (std::vector<Event>{Info(message_ids::kStarted), Info(message_ids::kPaused),
                                                   Info(message_ids::kContinued), Info(message_ids::kStopped)}));
@@ -215,6 +217,93 @@ TEST_F(UpdateServiceTest, StopWhilePausedLogsNoContinue) {
   EXPECT_EQ(system_.Events(),
             (std::vector<Event>{Info(message_ids::kStarted), Info(message_ids::kPaused), Info(message_ids::kStopped)}));
   EXPECT_EQ(system_.Reports().back(), (Report{kStopped, 3, 1}));
+}
+
+// Controls that arrive together, inside one poll-interval wait or one paused rest, leave the
+// manager showing the state the loop is in; a stop goes before a pending pause or continue.
+TEST(UpdateServiceControls, ControlsWithinOneWaitEndInTheLoopsState) {
+  struct Case {
+    const char* name;
+    bool paused_first;
+    std::vector<std::uint32_t> controls;
+    std::uint32_t final_state;
+    std::vector<std::uint32_t> events;  // after the controls
+  };
+  const Case cases[] = {
+      {"pause, continue", false, {kControlPause, kControlContinue}, kRunning, {}},
+      {"paused: continue, pause", true, {kControlContinue, kControlPause}, kPaused, {}},
+      {"pause, stop", false, {kControlPause, kControlStop}, kStopped, {message_ids::kStopped}},
+      {"paused: continue, stop", true, {kControlContinue, kControlStop}, kStopped, {message_ids::kStopped}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CRecordingSystem system;
+    CKeepRunningFlag keep_running;
+    CWaitingBody body;
+    body.interval_seconds = 1;
+    UpdateServiceTimings timings = kQuick;
+    timings.paused_pass = 400ms;
+    CUpdateService service(keep_running, body, system.Calls(), timings);
+    std::thread runner([&] { service.Debug(); });
+    ASSERT_TRUE(system.WaitForLoopReport(kRunning));
+    if (c.paused_first) {
+      service.Handler(kControlPause);
+      ASSERT_TRUE(system.WaitForLoopReport(kPaused));
+    }
+    std::this_thread::sleep_for(50ms);  // inside the wait or the rest
+    system.ClearRecords();
+    for (const std::uint32_t control : c.controls) service.Handler(control);
+    if (c.final_state != kStopped) {
+      EXPECT_TRUE(system.WaitForLoopReport(c.final_state));
+      EXPECT_EQ(service.CurrentState(), c.final_state);
+      EXPECT_EQ(system.Reports().back(), (Report{c.final_state, 3, 1}));
+      system.ClearRecords();
+      service.Handler(kControlStop);
+    }
+    runner.join();
+    std::vector<Event> events;
+    for (const std::uint32_t id : c.events) events.push_back(Info(id));
+    if (c.final_state != kStopped) events.push_back(Info(message_ids::kStopped));
+    EXPECT_EQ(system.Events(), events);
+    if (c.final_state == kStopped) {
+      for (const Report& report : system.Reports()) EXPECT_NE(report.state, kPaused) << "no pause while stopping";
+    }
+  }
+}
+
+// A stop that comes while a pass is busy (a request, a route trace, the custom command) is
+// reported as stop-pending with a wait hint and a checkpoint that advances until the loop ends,
+// so that a controller watching for progress keeps waiting.
+TEST(UpdateServiceControls, AStopDuringABusyPassReportsProgressUntilTheLoopEnds) {
+  class CBusyBody final : public UpdateLoopBody {
+   public:
+    void Start() override {}
+    void Pass(PollIntervalWait& /*wait*/) override {
+      busy = true;
+      std::this_thread::sleep_for(450ms);
+    }
+    std::atomic<bool> busy{false};
+  } body;
+  CRecordingSystem system;
+  CKeepRunningFlag keep_running;
+  UpdateServiceTimings timings = kQuick;
+  timings.stop_progress = 100ms;
+  timings.stop_wait_hint = 1000ms;
+  CUpdateService service(keep_running, body, system.Calls(), timings);
+  std::thread runner([&] { service.Debug(); });
+  while (!body.busy) std::this_thread::sleep_for(5ms);
+  system.ClearRecords();
+  service.Handler(kControlStop);
+  runner.join();
+
+  const std::vector<Report> reports = system.Reports();
+  ASSERT_GE(reports.size(), 5u);
+  EXPECT_EQ(reports.front(), (Report{kStopPending, 3, 0, 1000})) << "the handler's own report";
+  for (std::size_t i = 1; i + 1 < reports.size(); ++i) {
+    EXPECT_EQ(reports[i], (Report{kStopPending, 3, static_cast<std::uint32_t>(i), 1000})) << i;
+  }
+  EXPECT_EQ(reports.back(), (Report{kStopped, 3, 1}));
+  EXPECT_TRUE(system.StoppedEventCameBeforeStoppedReport());
 }
 
 // The production delays: a stop during the poll-interval wait reaches "stopped" within about

@@ -3,9 +3,12 @@
 # install and uninstall with their registry entries and event-log source, start, pause, continue,
 # user-defined controls and stop, and the events the service reports; then the updates the
 # service sends to a stand-in provider, what it records in its settings and when it runs the
-# custom command.
+# custom command; last, how long stops take from each state of the loop.
 #
-#   tests/service/wine-service-tests.sh WINDOWS_BUILD_DIR [NATIVE_BUILD_DIR]
+#   tests/service/wine-service-tests.sh [--stops N] WINDOWS_BUILD_DIR [NATIVE_BUILD_DIR]
+#
+# --stops N: stops timed from each state (idle wait, "911" pause, silent server, running
+# command), 2 by default; each prints its time to "stopped", and each state its median and maximum.
 #
 # The stand-in provider is the native build's program when there is one (NATIVE_BUILD_DIR, else
 # a folder "native" beside the Windows build, as the presets lay them out), else the Windows
@@ -19,8 +22,13 @@
 # inherit.
 set -u
 
-if [[ $# -lt 1 || $# -gt 2 ]]; then
-  echo "usage: $0 WINDOWS_BUILD_DIR [NATIVE_BUILD_DIR]" >&2
+stops_per_state=2
+if [[ "${1:-}" == --stops ]]; then
+  stops_per_state=${2:-}
+  shift 2 || true
+fi
+if [[ $# -lt 1 || $# -gt 2 || ! "$stops_per_state" =~ ^[0-9]+$ ]]; then
+  echo "usage: $0 [--stops N] WINDOWS_BUILD_DIR [NATIVE_BUILD_DIR]" >&2
   exit 2
 fi
 build_dir=$(realpath "$1")
@@ -57,7 +65,8 @@ if [[ "${ZELQUO_IN_TEST_NETNS:-}" != 1 ]]; then
   printf '127.0.0.1\tlocalhost\n127.0.0.1\tdynupdate.zelquo.net ip1.zelquo.net ip2.zelquo.net\n' >"$netns_etc/hosts"
   printf 'nameserver 127.0.0.1\n' >"$netns_etc/resolv.conf"
   ip netns add "$netns" || { echo "cannot create network namespace $netns" >&2; exit 2; }
-  ip netns exec "$netns" env ZELQUO_IN_TEST_NETNS=1 "$0" "$build_dir" ${native_dir:+"$native_dir"}
+  ip netns exec "$netns" env ZELQUO_IN_TEST_NETNS=1 "$0" --stops "$stops_per_state" "$build_dir" \
+    ${native_dir:+"$native_dir"}
   exit $?
 fi
 ip link set lo up
@@ -117,7 +126,7 @@ wait_state() {  # wait_state STATE SECONDS: true once the manager reports STATE
   done
   return 1
 }
-control() { wine "$control_exe" ZelquoIUCSvc "$1" 2>/dev/null | tr -d '\r'; }
+control() { wine "$control_exe" ZelquoIUCSvc "$@" 2>/dev/null | tr -d '\r'; }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name {$1 = ""; $2 = ""; sub(/^  /, ""); print}'; }
 key_missing() { ! wine reg query "$1" >/dev/null 2>&1; }
 sources() { reg_value "$application_key" Sources; }
@@ -173,7 +182,8 @@ check "Type own process" test "$(reg_value "$service_key" Type)" == 0x10
 check "Start automatic" test "$(reg_value "$service_key" Start)" == 0x2
 check "ErrorControl ignore" test "$(reg_value "$service_key" ErrorControl)" == 0x0
 check "ObjectName LocalSystem" test "$(reg_value "$service_key" ObjectName)" == LocalSystem
-check "EventMessageFile is the quoted program path" test "$(reg_value "$source_key" EventMessageFile)" == "\"$program\""
+check "EventMessageFile is the program path, unquoted: a module path for the event viewer" \
+  test "$(reg_value "$source_key" EventMessageFile)" == "$program"
 check "TypesSupported 7" test "$(reg_value "$source_key" TypesSupported)" == 0x7
 check "Sources has the display name appended" test "$(sources)" == 'Application\0WSH\0Zelquo IP Update Service'
 check "event 0x40000002 (installed) with the display name" test "$(event_count 0x0004 0x40000002)" -eq 1
@@ -200,6 +210,23 @@ check "continue is reported continue-pending ($reply)" grep -q "^state 5 " <<<"$
 check "the loop reports running again" wait_state 4 6
 check "event 0x40000006 (continued)" wait_event_count 0x0004 0x40000006 1
 
+# Controls that cross inside one wait leave the manager with the loop's state, not a pending one.
+sleep 0.5
+reply=$(control pause continue | tail -n 1)
+check "pause and continue at once: continue-pending for now ($reply)" grep -q "^state 5 " <<<"$reply"
+check "... then running again after the wait" wait_state 4 4
+check "... with no paused or continued event" \
+  test "$(sleep 0.5; event_count 0x0004 0x40000005) $(event_count 0x0004 0x40000006)" == "1 1"
+control pause >/dev/null
+check "paused" wait_state 7 6
+reply=$(control continue pause | tail -n 1)
+check "while paused, continue and pause at once: pause-pending for now ($reply)" grep -q "^state 6 " <<<"$reply"
+check "... then paused again" wait_state 7 3
+control continue >/dev/null
+check "continued" wait_state 4 6
+check "... with one more paused and one more continued event" \
+  test "$(event_count 0x0004 0x40000005) $(event_count 0x0004 0x40000006)" == "2 2"
+
 control 128 >/dev/null
 check "user control 128 logs 0x4000000A with 2000" wait_event_count 0x0004 0x4000000a 1
 check "... 2000" event_text_seen 2000
@@ -224,7 +251,16 @@ check "paused again" wait_state 7 6
 wine net stop ZelquoIUCSvc >/dev/null 2>&1
 check "stop while paused reaches stopped" wait_state 1 5
 check "... with a stopped event" wait_event_count 0x0004 0x40000004 2
-check "... and no continued event" test "$(event_count 0x0004 0x40000006)" -eq 1
+check "... and no continued event" test "$(event_count 0x0004 0x40000006)" -eq 2
+
+# A stop while a pause is pending: no paused event on the way out.
+wine net start ZelquoIUCSvc >/dev/null 2>&1
+check "started again" wait_state 4 10
+sleep 0.5
+control pause stop >/dev/null
+check "pause and stop at once reach stopped" wait_state 1 5
+check "... with a stopped event" wait_event_count 0x0004 0x40000004 3
+check "... and no paused event" test "$(event_count 0x0004 0x40000005)" -eq 3
 
 # --- Updates to the stand-in provider --------------------------------------------------------
 check "the namespace has no route beyond loopback" bash -c '! ip -4 route get 203.0.113.77 >/dev/null 2>&1'
@@ -375,7 +411,78 @@ check "... once" test "$(requests) $(sleep 1; commands_ran)" == "13 3"
 wine net stop ZelquoIUCSvc >/dev/null 2>&1
 check "net stop after the updates succeeds" test $? -eq 0
 check "the service reaches stopped" wait_state 1 5
-check "... with a third stopped event" wait_event_count 0x0004 0x40000004 3
+check "... with a fourth stopped event" wait_event_count 0x0004 0x40000004 4
+kill "$standin_pid" 2>/dev/null
+wait "$standin_pid" 2>/dev/null
+standin_pid=
+
+# --- Stops from each state of the loop ----------------------------------------------------
+# Each stop is sent by stop-and-wait, which gives up as a careful controller does when the
+# checkpoint stands still for longer than the wait hint; its time runs from the stop control
+# to "stopped". The silent server holds the update request for 8 s before it hangs up, far
+# beyond the wait hint; the command takes 5 s.
+control_copy='C:\Program Files\Zelquo\zelquo-service-control.exe'
+cp "$control_exe" "$program_dir/"
+stop_times="$work/stop-times"
+median_and_max() { sort -n | awk '{v[NR] = $1} END {if (NR) printf "median %d ms, max %d ms", v[int((NR + 1) / 2)], v[NR]}'; }
+start_standin() {  # start_standin UPDATE_RULE: a fresh stand-in and record
+  [[ -n "$standin_pid" ]] && { kill "$standin_pid" 2>/dev/null; wait "$standin_pid" 2>/dev/null; }
+  printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' "/nic/update 200 $1" >"$work/provider.script"
+  rm -f "$work/provider.ready"
+  if [[ -n "$native_dir" ]]; then
+    "$standin" "${standin_options[@]}" --script "$work/provider.script" --record "$record" \
+      --ready "$work/provider.ready" >"$work/standin.log" 2>&1 &
+  else
+    wine "$standin" "${standin_options[@]}" --script "$(winepath -w "$work/provider.script")" \
+      --record "$(winepath -w "$record")" --ready "$(winepath -w "$work/provider.ready")" \
+      >"$work/standin.log" 2>&1 &
+  fi
+  standin_pid=$!
+  for _ in $(seq 100); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+}
+updates_sent() { grep -c $'\t/nic/update' "$record" 2>/dev/null; }
+update_sent() { [[ $(updates_sent) -gt $updates_before ]]; }
+for from in idle 911 silent command; do
+  case $from in
+    idle) start_standin 'good 203.0.113.77' ;;
+    911) start_standin 911 ;;
+    silent) start_standin 'delay=8000 close' ;;
+    command) start_standin 'good 203.0.113.77' ;;
+  esac
+  : >"$stop_times"
+  gave_up=0
+  for ((i = 1; i <= stops_per_state; i++)); do
+    printf '%s\r\n' '[Zelquo IP Update Client]' pollinterval=60 'password=n`^m`oI' numofdomainnames=1 \
+      domain_name1=home.example.net "executecommand=$([[ $from == command ]] && echo 1 || echo 0)" \
+      "command=\"$control_copy\" sleep 5000" >"$settings"
+    updates_before=$(updates_sent)
+    wine net start ZelquoIUCSvc >/dev/null 2>&1
+    if ! wait_state 4 10 || ! wait_until 10 update_sent; then
+      gave_up=$((gave_up + 1))
+      echo "# stop from $from $i: the service did not get going"
+    else
+      if [[ $from == idle ]]; then wait_until 5 recorded; fi
+      sleep 0.5
+      reply=$(control stop-and-wait | tr -d '\r')
+      echo "# stop from $from $i: $reply"
+      if [[ "$reply" =~ ^stopped\ after\ ([0-9]+)\ ms$ ]]; then
+        echo "${BASH_REMATCH[1]}" >>"$stop_times"
+      else
+        gave_up=$((gave_up + 1))
+      fi
+    fi
+    wait_state 1 130 || { echo "# stop from $from $i: never stopped"; gave_up=$((gave_up + 1)); }
+  done
+  summary=$(median_and_max <"$stop_times")
+  check "every stop from the $from state completed under a watching controller ($summary)" test "$gave_up" -eq 0
+  case $from in
+    idle) limit=2500 ;;      # the rest of a one-second tick, then the one-second stop delay
+    911) limit=2500 ;;       # the stop ends the ten-minute pause
+    silent) limit=10500 ;;   # the request ends when the server hangs up
+    command) limit=7500 ;;   # the command ends
+  esac
+  check "... each within $limit ms" test "$(sort -n "$stop_times" | tail -n 1)" -le "$limit" 2>/dev/null
+done
 kill "$standin_pid" 2>/dev/null
 wait "$standin_pid" 2>/dev/null
 standin_pid=

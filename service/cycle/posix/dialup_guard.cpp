@@ -3,6 +3,8 @@
 
 namespace zelquo {
 
+struct CDialUpGuard::Restore {};
+
 CDialUpGuard::CDialUpGuard() = default;
 CDialUpGuard::~CDialUpGuard() = default;
 

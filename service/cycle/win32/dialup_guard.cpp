@@ -1,6 +1,13 @@
+// The dial-up guard on Windows. The key stays open from the switch to the restore, so that the
+// restore cannot fail to open it and leave automatic dial-up off for good, and the value is put
+// back with the type and bytes it was read with. Only a number is switched: a REG_DWORD, or the
+// four bytes of a REG_BINARY that some tools write; any other type is left alone.
 #include "cycle/dialup_guard.h"
 
 #include <windows.h>
+
+#include <array>
+#include <cstring>
 
 namespace zelquo {
 
@@ -9,51 +16,48 @@ namespace {
 constexpr char kInternetSettingsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr char kEnableAutodial[] = "EnableAutodial";
 
-// Owns the Internet Settings key for one guard operation.
-class CInternetSettingsKey {
- public:
-  CInternetSettingsKey() {
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettingsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) !=
-        ERROR_SUCCESS) {
-      key_ = nullptr;
-    }
-  }
-  CInternetSettingsKey(const CInternetSettingsKey&) = delete;
-  CInternetSettingsKey& operator=(const CInternetSettingsKey&) = delete;
-  ~CInternetSettingsKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  [[nodiscard]] HKEY Get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 }  // namespace
 
+struct CDialUpGuard::Restore {
+  Restore() = default;
+  Restore(const Restore&) = delete;
+  Restore& operator=(const Restore&) = delete;
+  ~Restore() {
+    RegSetValueExA(key, kEnableAutodial, 0, type, original.data(), static_cast<DWORD>(original.size()));
+    RegCloseKey(key);
+  }
+
+  HKEY key = nullptr;  // owned
+  DWORD type = REG_NONE;
+  std::array<BYTE, sizeof(DWORD)> original{};
+};
+
 CDialUpGuard::CDialUpGuard() {
-  const CInternetSettingsKey key;
-  if (key.Get() == nullptr) return;
-  DWORD type = 0;
-  DWORD value = 0;
-  DWORD size = sizeof value;
-  if (RegQueryValueExA(key.Get(), kEnableAutodial, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-          ERROR_SUCCESS ||
-      value == 0) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettingsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) !=
+      ERROR_SUCCESS) {
     return;
   }
-  // Written back with the type and size it was read with.
-  const DWORD off = 0;
-  switched_off_ = RegSetValueExA(key.Get(), kEnableAutodial, 0, type, reinterpret_cast<const BYTE*>(&off), size) ==
-                  ERROR_SUCCESS;
+  DWORD type = REG_NONE;
+  std::array<BYTE, sizeof(DWORD)> value{};
+  DWORD size = static_cast<DWORD>(value.size());
+  const bool is_number =
+      RegQueryValueExA(key, kEnableAutodial, nullptr, &type, value.data(), &size) == ERROR_SUCCESS &&
+      size == value.size() && (type == REG_DWORD || type == REG_BINARY);
+  DWORD number = 0;
+  std::memcpy(&number, value.data(), sizeof number);
+  const std::array<BYTE, sizeof(DWORD)> off{};
+  if (!is_number || number == 0 ||
+      RegSetValueExA(key, kEnableAutodial, 0, type, off.data(), static_cast<DWORD>(off.size())) != ERROR_SUCCESS) {
+    RegCloseKey(key);
+    return;
+  }
+  restore_ = std::make_unique<Restore>();
+  restore_->key = key;
+  restore_->type = type;
+  restore_->original = value;
 }
 
-CDialUpGuard::~CDialUpGuard() {
-  if (!switched_off_) return;
-  const CInternetSettingsKey key;
-  if (key.Get() == nullptr) return;
-  const DWORD on = 1;
-  RegSetValueExA(key.Get(), kEnableAutodial, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
-}
+CDialUpGuard::~CDialUpGuard() = default;
 
 }  // namespace zelquo

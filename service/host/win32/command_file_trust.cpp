@@ -1,5 +1,5 @@
-// CommandFileRefusal on Windows: the security descriptors of the settings file and of its
-// folder, as the system reports them.
+// CommandFileRefusal on Windows: the security descriptors of the settings file, its folder and
+// every folder above it, as the system reports them.
 #include "host/command_file_trust.h"
 
 #include <windows.h>
@@ -127,20 +127,45 @@ std::optional<std::string> PathProblem(const std::string& path, PSID own_user) {
   return win32::SecurityDescriptorProblem(descriptor, own_user);
 }
 
+// The file, its folder and every folder above it up to the drive's root, or up to the share of
+// a network path: whoever may rename one of those folders may put another file in its place.
+std::vector<std::string> PathsToExamine(const std::string& settings_path) {
+  std::string path = settings_path;
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(settings_path.c_str(), MAX_PATH, full, nullptr);
+  if (length > 0 && length < MAX_PATH) path.assign(full, length);
+
+  const auto is_separator = [](char c) { return c == '\\' || c == '/'; };
+  // The shortest path examined: a drive's root, separator included, or a network share.
+  std::size_t root_length = 0;
+  if (path.size() >= 3 && path[1] == ':' && is_separator(path[2])) {
+    root_length = 3;
+  } else if (path.size() > 2 && is_separator(path[0]) && is_separator(path[1])) {
+    const auto server_end = path.find_first_of("\\/", 2);
+    const auto share_end = server_end == std::string::npos ? server_end : path.find_first_of("\\/", server_end + 1);
+    root_length = share_end == std::string::npos ? path.size() : share_end;
+  }
+
+  // The file by the name it was given, its folders by their full names.
+  std::vector<std::string> paths{settings_path};
+  for (;;) {
+    const auto separator = path.find_last_of("\\/");
+    if (separator == std::string::npos) break;
+    std::string parent = path.substr(0, separator == 2 && root_length == 3 ? 3 : separator);
+    if (parent.size() < root_length || parent.empty() || parent == path) break;
+    paths.push_back(parent);
+    path = std::move(parent);
+  }
+  return paths;
+}
+
 }  // namespace
 
 std::optional<std::string> CommandFileRefusal(const std::string& settings_path) {
   std::vector<BYTE> own_user = ProcessUserSid();
   PSID own_user_sid = own_user.empty() ? nullptr : own_user.data();
 
-  std::vector<std::string> paths{settings_path};
-  const auto separator = settings_path.find_last_of("\\/");
-  if (separator != std::string::npos) {
-    // A drive's root keeps its separator ("C:\"); other folders are named without one.
-    const bool drive_root = separator == 2 && settings_path[1] == ':';
-    paths.push_back(settings_path.substr(0, drive_root ? separator + 1 : separator));
-  }
-  for (const auto& path : paths) {
+  for (const auto& path : PathsToExamine(settings_path)) {
     if (auto problem = PathProblem(path, own_user_sid)) {
       return "\"" + path + "\" may be changed by users who are not administrators (" + *problem + ").";
     }

@@ -35,10 +35,10 @@ UniqueKey OpenLocalMachineKey(const std::string& path) {
   return UniqueKey(key);
 }
 
-std::string QuotedProgramPath() {
+std::string ProgramPath() {
   char path[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return "\"" + std::string(path, length) + "\"";
+  return std::string(path, length);
 }
 
 std::string LastErrorText() { return std::to_string(GetLastError()); }
@@ -108,14 +108,18 @@ bool RemoveEventSource(const std::string& source) {
 }  // namespace
 
 bool CServiceHost::Install() {
-  const std::string image_path = QuotedProgramPath();
+  // The manager splits ImagePath into program and arguments, so a path with blanks is quoted.
+  // The event viewer takes EventMessageFile as a list of module paths, where quotes would make
+  // the module unloadable and every event's description missing.
+  const std::string program_path = ProgramPath();
+  const std::string image_path = "\"" + program_path + "\"";
   UniqueServiceHandle manager(OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_CREATE_SERVICE));
   if (!manager) return false;
   UniqueServiceHandle created(CreateServiceA(manager.get(), ServiceName().c_str(), DisplayName().c_str(), 0,
                                              SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_IGNORE,
                                              image_path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!created) return false;
-  if (!AddEventSource(DisplayName(), image_path)) return false;
+  if (!AddEventSource(DisplayName(), program_path)) return false;
 
   if (!Description().empty()) {
     if (UniqueKey service_key = OpenLocalMachineKey(kServicesKey + ServiceName())) {

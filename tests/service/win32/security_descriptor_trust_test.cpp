@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,6 +90,25 @@ TEST(SecurityDescriptorTrust, ANullAccessListLetsEverybodyChangeIt) {
   EXPECT_EQ(win32::SecurityDescriptorProblem(&descriptor, nullptr), "it has no access list, so everybody may change it");
 }
 
+// Gives everybody the right to change path (a file or a folder).
+void LetEverybodyChange(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1301bf;;;WD)",
+                                                                    SDDL_REVISION_1, &descriptor, nullptr));
+  std::unique_ptr<void, LocalFreer> descriptor_owner(descriptor);
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, dacl, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+}
+
+std::string Refusal(const std::string& path) {
+  return "\"" + path + "\" may be changed by users who are not administrators (S-1-1-0 may change it).";
+}
+
 // The system's own descriptors of a file in a scratch folder: as created, the file belongs to
 // the account the test runs as, so nothing stands in the way; once the file's access list lets
 // everybody write, the command is refused. (Wine keeps the entries for the owner and for everybody in
@@ -99,21 +119,21 @@ TEST(CommandFileRefusalOnFiles, FollowsTheFilesAccessList) {
   testing::WriteBytes(file, "[Zelquo IP Update Client]\r\n");
   EXPECT_EQ(CommandFileRefusal(file), std::nullopt);
 
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1301bf;;;WD)",
-                                                                    SDDL_REVISION_1, &descriptor, nullptr));
-  std::unique_ptr<void, LocalFreer> descriptor_owner(descriptor);
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  PACL dacl = nullptr;
-  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-  ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(file.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                  nullptr, dacl, nullptr),
-            static_cast<DWORD>(ERROR_SUCCESS));
+  LetEverybodyChange(file);
+  EXPECT_EQ(CommandFileRefusal(file), Refusal(file));
+}
 
-  const auto refusal = CommandFileRefusal(file);
-  ASSERT_TRUE(refusal.has_value());
-  EXPECT_EQ(*refusal, "\"" + file + "\" may be changed by users who are not administrators (S-1-1-0 may change it).");
+// Whoever may change a folder further up may rename the file's folder and put another in its place.
+TEST(CommandFileRefusalOnFiles, LooksAtEveryFolderAboveTheFile) {
+  testing::CScratchFolder scratch;
+  const std::filesystem::path folder = scratch.Path() / "settings";
+  std::filesystem::create_directory(folder);
+  const std::string file = (folder / "ZelquoIUC.ini").string();
+  testing::WriteBytes(file, "[Zelquo IP Update Client]\r\n");
+  ASSERT_EQ(CommandFileRefusal(file), std::nullopt);
+
+  LetEverybodyChange(scratch.Path().string());
+  EXPECT_EQ(CommandFileRefusal(file), Refusal(scratch.Path().string()));
 }
 
 }  // namespace

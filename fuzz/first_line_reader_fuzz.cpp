@@ -15,9 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zelquo::CFirstLineReader pieces;
   zelquo::fuzz::FeedInPieces(body, data[0], [&](std::string_view piece) { return pieces.Feed(piece); });
 
-  Require(pieces.Complete() == whole.Complete(), "completion does not depend on the pieces");
+  Require(pieces.Complete() == whole.Complete() && pieces.TooLong() == whole.TooLong(),
+          "how reading ends does not depend on the pieces");
   Require(pieces.Line() == whole.Line(), "the line does not depend on the pieces");
   Require(whole.Line().find_first_of("\r\n") == std::string::npos, "the line holds no line break");
-  Require(whole.Complete() == (body.find('\n') != std::string_view::npos), "complete once a line feed came");
+  Require(whole.Line().size() <= zelquo::kMaxFirstLineLength, "the line is capped");
+  if (!whole.TooLong()) {
+    Require(whole.Complete() == (body.find('\n') != std::string_view::npos), "complete once a line feed came");
+  }
   return 0;
 }

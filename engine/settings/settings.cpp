@@ -50,6 +50,7 @@ std::string EntryKey(const keys::ListKey& list, int n, std::size_t column) {
 }  // namespace
 
 std::string CSettingsFile::ReadEntry(const keys::ListKey& list, int n, std::size_t column) const {
+  if (column >= list.entries.size()) return {};
   return ReadText(EntryKey(list, n, column), "");
 }
 

@@ -24,7 +24,7 @@ ctest --preset native-asan -j"$jobs" --timeout 300
 
 echo "== native build with ThreadSanitizer: service, update cycle and settings tests"
 cmake --preset native-tsan >/dev/null
-cmake --build --preset native-tsan --target engine_test service_test zelquoiucsvc
+cmake --build --preset native-tsan --target engine_test service_test zelquoiucsvc standin-provider
 # Every report of every process (the daemon the signal script starts too) goes to a log file
 # of its own; a run that leaves one fails, whatever the tests themselves said.
 tsan_logs="$root/build/native-tsan/tsan-reports"

@@ -6,6 +6,7 @@
 
 #include "call_cost.h"
 #include "crypto/scramble.h"
+#include "host_system.h"
 #include "http/first_line_reader.h"
 #include "provider_config.h"
 #include "standin_provider/standin_server.h"
@@ -90,31 +91,53 @@ TEST_F(HttpGetLineTest, FirstLineOfA200Body) {
   }
 }
 
-// A first line that never ends, whether it comes slowly or at full speed, is a failed exchange
-// that ends within the overall limit and holds little memory.
+// A first line that never ends, whether it comes slowly or at full speed, or a head that comes
+// too slowly, is a failed exchange that ends within the overall limit and holds little memory.
 TEST_F(HttpGetLineTest, EndlessOrTricklingFirstLinesFailWithinTheLimit) {
+  // The Windows build ends a wait for the head by closing the request's handle from another
+  // thread. Wine does not cancel a call blocked on a closed handle (the call holds its own
+  // reference to the handle's object, whose socket stays open until the last reference goes),
+  // so there the exchange ends only with the head, after the limit: a late answer must still be
+  // a failure, but the time is not checked.
+  const bool head_waits_to_the_end = testing::RunningUnderWine();
   standin::Reply too_long = standin::Text(std::string(kMaxFirstLineLength + 1, 'a') + "\n");
   standin::Reply trickle = standin::Text("good");
   trickle.endless = true;
   trickle.trickle_interval = 200ms;
   standin::Reply stream = standin::Text("good");
   stream.endless = true;
+  // Every byte well within the receive time-out, the whole head well past the overall limit.
+  standin::Reply slow_head = standin::Text("good\n");
+  slow_head.headers = {{"X-Pad", std::string(200, 'p')}};
+  slow_head.head_trickle_interval = 100ms;
   const struct {
     const char* what;
     standin::Reply reply;
-  } kRows[] = {{"one byte over the cap", too_long}, {"trickle", trickle}, {"endless stream", stream}};
+    bool timed = true;
+  } kRows[] = {{"one byte over the cap", too_long},
+               {"trickle", trickle},
+               {"endless stream", stream},
+               {"trickled head", slow_head, !head_waits_to_the_end}};
   for (const auto& row : kRows) {
     server_.SetReply("/endless", row.reply);
     std::string answer;
     const auto cost = testing::MeasureCall(row.what, [&] { answer = HttpGetLine(Url("/endless"), port_, 1s); });
     EXPECT_EQ(answer, kErrorServerError) << row.what;
-    EXPECT_LT(cost.took, 20s) << row.what;
+    if (row.timed) {
+      EXPECT_LT(cost.took, 20s) << row.what;
+    }
     EXPECT_LT(cost.peak_growth, 32u << 20) << row.what;
   }
-  const auto cost = testing::MeasureCall("endless stream, plain fetch", [&] {
-    EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + "/endless", 1s), "");
-  });
-  EXPECT_LT(cost.took, 20s);
+  for (const auto& row : {kRows[2], kRows[3]}) {
+    const std::string what = std::string(row.what) + ", plain fetch";
+    server_.SetReply("/endless", row.reply);
+    const auto cost = testing::MeasureCall(what, [&] {
+      EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + "/endless", 1s), "") << what;
+    });
+    if (row.timed) {
+      EXPECT_LT(cost.took, 20s) << what;
+    }
+  }
 }
 
 // Values with bytes that mean something in a URL go out the same in both builds (this table

@@ -1,6 +1,7 @@
 // WinInet form of the HTTP transport: a fresh session per call, the session's preconfigured
 // (system) proxy, seven time-out options, and a GET that neither reads nor writes the cache.
-// Reading the body also keeps to the exchange's overall limit.
+// The exchange's overall limit is kept by a watchdog thread that closes the handle in use when
+// it passes, and by capping each wait for body data to what is left of it.
 #include "platform/http_transport.h"
 
 #include <winsock2.h>
@@ -8,7 +9,10 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 
 #include "http/first_line_reader.h"
 #include "platform/module_path.h"
@@ -28,6 +32,13 @@ class CInternetHandle {
   }
   [[nodiscard]] HINTERNET Get() const { return handle_; }
   explicit operator bool() const { return handle_ != nullptr; }
+  // Takes `handle` in place of the one held, which is closed.
+  void Reset(HINTERNET handle) {
+    if (handle_ != nullptr) InternetCloseHandle(handle_);
+    handle_ = handle;
+  }
+  // Forgets the handle without closing it, once something else has closed it.
+  void Release() { handle_ = nullptr; }
 
  private:
   HINTERNET handle_;
@@ -49,6 +60,69 @@ constexpr DWORD_PTR kContext = 1;
 
 using Clock = std::chrono::steady_clock;
 
+// Closes the exchange's handle from a thread of its own when the deadline passes. A synchronous
+// call blocked on that handle then fails (ERROR_INTERNET_OPERATION_CANCELLED): this is the only
+// way to end HttpSendRequest or InternetOpenUrl while a peer sends the head a byte at a time, each
+// byte within the receive time-out. Once the watchdog has fired the handle is closed, and WinInet
+// soon hands its value to another handle: the exchange makes no further call with it (it asks
+// Fired() between calls) and does not close it again (the destructor releases it).
+//
+// Wine does not honour such a close: a call in progress holds its own reference to the handle's
+// object, and the object's socket is closed only when the last reference goes, so the blocked
+// receive goes on until the peer finishes the head or stops sending.
+class CDeadlineWatchdog {
+ public:
+  CDeadlineWatchdog(Clock::time_point deadline, CInternetHandle& target)
+      : deadline_(deadline), target_(&target), raw_target_(target.Get()), thread_([this] { Run(); }) {}
+  CDeadlineWatchdog(const CDeadlineWatchdog&) = delete;
+  CDeadlineWatchdog& operator=(const CDeadlineWatchdog&) = delete;
+  ~CDeadlineWatchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+    if (fired_) target_->Release();
+  }
+
+  // Watches `target` instead of the handle so far; false (and nothing changed) when the watchdog
+  // has already fired.
+  bool Retarget(CInternetHandle& target) {
+    std::lock_guard lock(mutex_);
+    if (fired_) return false;
+    target_ = &target;
+    raw_target_ = target.Get();
+    return true;
+  }
+
+  [[nodiscard]] bool Fired() const {
+    std::lock_guard lock(mutex_);
+    return fired_;
+  }
+
+ private:
+  void Run() {
+    HINTERNET victim = nullptr;
+    {
+      std::unique_lock lock(mutex_);
+      if (wake_.wait_until(lock, deadline_, [this] { return stopping_; })) return;
+      fired_ = true;  // from here on Retarget changes nothing
+      victim = raw_target_;
+    }
+    if (victim != nullptr) InternetCloseHandle(victim);
+  }
+
+  const Clock::time_point deadline_;
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  bool fired_ = false;
+  CInternetHandle* target_;  // owned by the exchange; released here once the watchdog closed it
+  HINTERNET raw_target_;     // its value, for the watchdog's thread
+  std::thread thread_;       // last: started once everything it reads is in place
+};
+
 void SetTimeouts(HINTERNET session, std::chrono::milliseconds timeout) {
   DWORD value = static_cast<DWORD>(timeout.count());
   for (const DWORD option : kTimeoutOptions) {
@@ -66,7 +140,7 @@ void SetReceiveTimeout(HINTERNET file, std::chrono::milliseconds timeout) {
 // deadline passes, or the body ends before the line does and short of the length the server
 // announced (a cut-off answer is no answer).
 bool ReadFirstLine(HINTERNET file, std::chrono::milliseconds timeout, Clock::time_point deadline,
-                   std::string& line) {
+                   const CDeadlineWatchdog& watchdog, std::string& line) {
   CFirstLineReader reader;
   char buffer[512];
   unsigned long long received = 0;
@@ -75,7 +149,7 @@ bool ReadFirstLine(HINTERNET file, std::chrono::milliseconds timeout, Clock::tim
     // is read: a read of a whole buffer waits until the buffer is full, however long a peer
     // that sends a byte now and then takes to fill it.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
+    if (left.count() <= 0 || watchdog.Fired()) return false;
     SetReceiveTimeout(file, std::min(left, timeout));
     DWORD available = 0;
     if (!InternetQueryDataAvailable(file, &available, 0, 0)) return false;
@@ -89,6 +163,7 @@ bool ReadFirstLine(HINTERNET file, std::chrono::milliseconds timeout, Clock::tim
   }
   if (reader.TooLong()) return false;
   if (!reader.Complete()) {
+    if (watchdog.Fired()) return false;
     char length[32] = {};
     DWORD size = sizeof length - 1;
     if (HttpQueryInfoA(file, HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr) &&
@@ -149,6 +224,9 @@ HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   CInternetHandle file(HttpOpenRequestA(connection.Get(), "GET", url.object.c_str(), nullptr, nullptr,
                                         nullptr, kHttpGetFlags, kContext));
   if (!file) return {Kind::kTransportFailure, 0, {}};
+  // Declared after the handles, so that it is stopped before any of them is closed. The request
+  // handle is the one every later call (connect, send, head and body) blocks on.
+  const CDeadlineWatchdog watchdog(deadline, file);
   // Windows hands the session's time-outs down to its connections and requests; Wine hands down
   // only the connect time-out and leaves send and receive unlimited, so the request gets them too.
   SetTimeouts(connection.Get(), request.timeout);
@@ -157,7 +235,9 @@ HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   const std::string header = request.extra_header_line + "\r\n";
   HttpAddRequestHeadersA(file.Get(), header.c_str(), static_cast<DWORD>(header.size()),
                          HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-  if (!HttpSendRequestA(file.Get(), nullptr, 0, nullptr, 0)) return {Kind::kTransportFailure, 0, {}};
+  if (!HttpSendRequestA(file.Get(), nullptr, 0, nullptr, 0) || watchdog.Fired()) {
+    return {Kind::kTransportFailure, 0, {}};
+  }
 
   // No status at all means the server closed without answering: a failed exchange.
   DWORD status = 0;
@@ -167,7 +247,7 @@ HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
     return {Kind::kTransportFailure, 0, {}};
   }
   HttpGetOutcome outcome{Kind::kStatus, static_cast<int>(status), {}};
-  if (status == 200 && !ReadFirstLine(file.Get(), request.timeout, deadline, outcome.first_line)) {
+  if (status == 200 && !ReadFirstLine(file.Get(), request.timeout, deadline, watchdog, outcome.first_line)) {
     return {Kind::kTransportFailure, 0, {}};
   }
   return outcome;
@@ -188,11 +268,20 @@ std::optional<std::string> OpenUrlFirstLine(const std::string& url, std::chrono:
       InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_DONT_CACHE));
   if (!session) return std::nullopt;
   SetTimeouts(session.Get(), timeout);
-  CInternetHandle file(InternetOpenUrlA(session.Get(), url.c_str(), nullptr, 0, kOpenUrlFlags, kContext));
+  CInternetHandle file(nullptr);
+  // InternetOpenUrl blocks until the head is in, before there is a handle of its own to close, so
+  // the watchdog watches the session until then.
+  CDeadlineWatchdog watchdog(deadline, session);
+  file.Reset(InternetOpenUrlA(session.Get(), url.c_str(), nullptr, 0, kOpenUrlFlags, kContext));
+  if (!watchdog.Retarget(file)) {
+    // The session was closed, and with it the handle InternetOpenUrl may have made in time.
+    file.Release();
+    return std::nullopt;
+  }
   if (!file) return std::nullopt;
   SetTimeouts(file.Get(), timeout);
   std::string line;
-  if (!ReadFirstLine(file.Get(), timeout, deadline, line)) return std::nullopt;
+  if (!ReadFirstLine(file.Get(), timeout, deadline, watchdog, line)) return std::nullopt;
   return line;
 }
 

@@ -24,6 +24,7 @@
 //     filler=N         append N 'x' bytes to the body (streamed, any size)
 //     endless          after the body, 'x' bytes without end and without Content-Length
 //     trickle=MS       send everything after the head one byte every MS milliseconds
+//     trickle-head=MS  send the head one byte every MS milliseconds
 //     header=NAME:VAL  an extra answer header; repeatable. A Content-Length or Connection
 //                      header replaces the one the server would send
 //     reason=TEXT      the reason phrase instead of the standard one

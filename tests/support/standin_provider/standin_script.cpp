@@ -141,6 +141,10 @@ ScriptRule ParseRule(int line_number, std::string_view rest) {
       long long ms = 0;
       if (!ParseNumber(value, ms) || ms <= 0) Fail(line_number, "trickle= needs milliseconds");
       rule.reply.trickle_interval = std::chrono::milliseconds(ms);
+    } else if (has_value && key == "trickle-head") {
+      long long ms = 0;
+      if (!ParseNumber(value, ms) || ms <= 0) Fail(line_number, "trickle-head= needs milliseconds");
+      rule.reply.head_trickle_interval = std::chrono::milliseconds(ms);
     } else if (has_value && key == "filler") {
       if (!ParseNumber(value, rule.reply.filler_bytes))
         Fail(line_number, "filler= needs a byte count");

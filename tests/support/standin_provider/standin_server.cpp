@@ -262,6 +262,7 @@ struct Server::Impl {
   void Record(RecordedRequest request, Reply& reply);
   bool SleepUnlessStopped(std::chrono::milliseconds delay);
   bool SendAll(const net::Socket& socket, std::string_view data);
+  bool SendSlowly(const net::Socket& socket, std::string_view data, std::chrono::milliseconds interval);
   bool SendBody(const net::Socket& socket, const Reply& reply);
   void HoldSilent(const net::Socket& socket);
   void CloseGracefully(const net::Socket& socket);
@@ -391,19 +392,21 @@ bool Server::Impl::SendAll(const net::Socket& socket, std::string_view data) {
   return true;
 }
 
+// One byte at a time with `interval` before each, or all at once for a zero interval; false once
+// the client or Stop ended it.
+bool Server::Impl::SendSlowly(const net::Socket& socket, std::string_view data,
+                              std::chrono::milliseconds interval) {
+  if (interval <= 0ms) return SendAll(socket, data);
+  for (const char byte : data) {
+    if (!SleepUnlessStopped(interval) || !SendAll(socket, std::string_view(&byte, 1))) return false;
+  }
+  return true;
+}
+
 bool Server::Impl::SendBody(const net::Socket& socket, const Reply& reply) {
   static const std::string filler(kChunk, 'x');
   const bool trickle = reply.trickle_interval > 0ms;
-  // Sends one piece, a byte at a time when trickling; false once the client or Stop ended it.
-  auto send = [&](std::string_view piece) {
-    if (!trickle) return SendAll(socket, piece);
-    for (const char byte : piece) {
-      if (!SleepUnlessStopped(reply.trickle_interval) || !SendAll(socket, std::string_view(&byte, 1))) {
-        return false;
-      }
-    }
-    return true;
-  };
+  auto send = [&](std::string_view piece) { return SendSlowly(socket, piece, reply.trickle_interval); };
   if (!send(reply.body)) return false;
   for (std::size_t left = reply.filler_bytes; left > 0;) {
     const std::size_t piece = std::min(left, filler.size());
@@ -466,7 +469,7 @@ void Server::Impl::Serve(net::Socket socket) {
     case Reply::Mode::kNeverAnswer: HoldSilent(socket); return;
     case Reply::Mode::kAnswer: break;
   }
-  bool sent = SendAll(socket, AnswerHead(reply));
+  bool sent = SendSlowly(socket, AnswerHead(reply), reply.head_trickle_interval);
   if (!head_only) sent = sent && SendBody(socket, reply);
   if (!sent) return;
   if (reply.keep_open_after_answer) {

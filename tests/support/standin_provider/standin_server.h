@@ -44,6 +44,9 @@ struct Reply {
   // Non-zero: everything after the head (body, filler, endless bytes) goes out one byte at a
   // time with this pause before each byte, as from a peer that sends slowly but never stops.
   std::chrono::milliseconds trickle_interval{0};
+  // The same for the head (status line, headers and the blank line), so that a client waits on
+  // the head itself.
+  std::chrono::milliseconds head_trickle_interval{0};
   // After the answer, hold the connection open and silent (until the client closes it or the
   // server stops) instead of closing it. The answer still says "Connection: close".
   bool keep_open_after_answer = false;

@@ -251,13 +251,20 @@ TEST(StandinServer, TricklesAndStreamsWithoutEnd) {
   drip.trickle_interval = 100ms;
   Reply endless = Text("ok");
   endless.endless = true;
+  Reply slow_head = Text("ab");
+  slow_head.head_trickle_interval = 5ms;
   server.SetReply("/drip", drip);
   server.SetReply("/endless", endless);
+  server.SetReply("/slowhead", slow_head);
   server.Start();
 
-  const auto start = Clock::now();
+  auto start = Clock::now();
   EXPECT_EQ(Get(port, "/drip"), AnswerText(200, "OK", "ab"));
   EXPECT_GE(Clock::now() - start, 200ms);
+  const std::string slow_answer = AnswerText(200, "OK", "ab");
+  start = Clock::now();
+  EXPECT_EQ(Get(port, "/slowhead"), slow_answer);
+  EXPECT_GE(Clock::now() - start, 5ms * (slow_answer.size() - 2)) << "every head byte waits";
 
   Client client(port);
   client.Send("GET /endless HTTP/1.1\r\n\r\n");
@@ -343,8 +350,9 @@ TEST(StandinScript, RulesDriveTheServerAndRequestsAreRecordedAsLines) {
       "/hold 0 silent\n"
       "/shut 200 close\n"
       "/kept 200 keepopen\n"
-      "/drip 200 trickle=5 endless ok\n");
-  ASSERT_EQ(rules.size(), 7u);
+      "/drip 200 trickle=5 endless ok\n"
+      "/slowhead 200 trickle-head=7 ok\n");
+  ASSERT_EQ(rules.size(), 8u);
   EXPECT_EQ(rules[0].line, 2);
   EXPECT_EQ(rules[0].port, 8245);
   EXPECT_EQ(rules[0].reply.status, 404);
@@ -361,6 +369,8 @@ TEST(StandinScript, RulesDriveTheServerAndRequestsAreRecordedAsLines) {
   EXPECT_EQ(rules[6].reply.trickle_interval, 5ms);
   EXPECT_TRUE(rules[6].reply.endless);
   EXPECT_EQ(rules[6].reply.body, "ok");
+  EXPECT_EQ(rules[7].reply.head_trickle_interval, 7ms);
+  EXPECT_EQ(rules[7].reply.trickle_interval, 0ms);
 
   Server server;
   const std::uint16_t port = server.Listen();
@@ -391,6 +401,7 @@ TEST(StandinScript, RejectsBadLinesNamingTheLine) {
       "/nic/update\n",
       "/nic/update 1000\n",
       "/nic/update 200 delay=-1\n",
+      "/nic/update 200 trickle-head=0\n",
       "/nic/update 200 port=0\n",
       "/nic/update 200 port=70000\n",
       "/nic/update 200 close silent\n",

@@ -269,20 +269,25 @@ check "... and no paused event" test "$(event_count 0x0004 0x40000005)" -eq $((p
 # --- Updates to the stand-in provider --------------------------------------------------------
 check "the namespace has no route beyond loopback" bash -c '! ip -4 route get 203.0.113.77 >/dev/null 2>&1'
 
-# The provider: its IP-check servers see 203.0.113.77, its update API accepts every update.
-printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 good 203.0.113.77' >"$work/provider.script"
+# The provider: its IP-check servers see 203.0.113.77; the update API answers with the rule given.
 record="$work/provider.record"
 standin_options=(--listen 127.0.0.1:80 --listen 127.0.0.1:8245)
-if [[ -n "$native_dir" ]]; then
-  "$standin" "${standin_options[@]}" --script "$work/provider.script" --record "$record" \
-    --ready "$work/provider.ready" >"$work/standin.log" 2>&1 &
-else
-  wine "$standin" "${standin_options[@]}" --script "$(winepath -w "$work/provider.script")" \
-    --record "$(winepath -w "$record")" --ready "$(winepath -w "$work/provider.ready")" \
-    >"$work/standin.log" 2>&1 &
-fi
-standin_pid=$!
-for _ in $(seq 100); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+start_standin() {  # start_standin UPDATE_RULE: a fresh stand-in and record
+  [[ -n "$standin_pid" ]] && { kill "$standin_pid" 2>/dev/null; wait "$standin_pid" 2>/dev/null; }
+  printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' "/nic/update 200 $1" >"$work/provider.script"
+  rm -f "$work/provider.ready"
+  if [[ -n "$native_dir" ]]; then
+    "$standin" "${standin_options[@]}" --script "$work/provider.script" --record "$record" \
+      --ready "$work/provider.ready" >"$work/standin.log" 2>&1 &
+  else
+    wine "$standin" "${standin_options[@]}" --script "$(winepath -w "$work/provider.script")" \
+      --record "$(winepath -w "$record")" --ready "$(winepath -w "$work/provider.ready")" \
+      >"$work/standin.log" 2>&1 &
+  fi
+  standin_pid=$!
+  for _ in $(seq 100); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+}
+start_standin 'good 203.0.113.77'
 echo "# stand-in provider: $standin"
 check "the stand-in provider listens on ports 80 and 8245" \
   test "$(tr -d '\r' <"$work/provider.ready" 2>/dev/null | tr '\n' ' ')" == "80 8245 "
@@ -429,21 +434,6 @@ control_copy='C:\Program Files\Zelquo\zelquo-service-control.exe'
 cp "$control_exe" "$program_dir/"
 stop_times="$work/stop-times"
 median_and_max() { sort -n | awk '{v[NR] = $1} END {if (NR) printf "median %d ms, max %d ms", v[int((NR + 1) / 2)], v[NR]}'; }
-start_standin() {  # start_standin UPDATE_RULE: a fresh stand-in and record
-  [[ -n "$standin_pid" ]] && { kill "$standin_pid" 2>/dev/null; wait "$standin_pid" 2>/dev/null; }
-  printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' "/nic/update 200 $1" >"$work/provider.script"
-  rm -f "$work/provider.ready"
-  if [[ -n "$native_dir" ]]; then
-    "$standin" "${standin_options[@]}" --script "$work/provider.script" --record "$record" \
-      --ready "$work/provider.ready" >"$work/standin.log" 2>&1 &
-  else
-    wine "$standin" "${standin_options[@]}" --script "$(winepath -w "$work/provider.script")" \
-      --record "$(winepath -w "$record")" --ready "$(winepath -w "$work/provider.ready")" \
-      >"$work/standin.log" 2>&1 &
-  fi
-  standin_pid=$!
-  for _ in $(seq 100); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
-}
 updates_sent() { grep -c $'\t/nic/update' "$record" 2>/dev/null; }
 update_sent() { [[ $(updates_sent) -gt $updates_before ]]; }
 for from in idle 911 silent command; do

@@ -18,35 +18,10 @@ if [[ $# -ne 1 ]]; then
   exit 2
 fi
 build_dir=$(realpath "$1")
-# Namespaces need root; ctest reads 77 as "skipped".
-if [[ $(id -u) -ne 0 ]]; then
-  echo "skipped: needs root for its namespaces" >&2
-  exit 77
-fi
-# The local clock at noon, far from midnight, where the minute of the day (what the program
-# records) wraps and every recorded update would look 1439 minutes old.
-utc_hour=$(date -u +%-H)
-export TZ="ZQT$((utc_hour - 12))"
-
-# Re-run inside the namespace; the namespace and its /etc/netns folder go when this one ends.
-if [[ "${ZELQUO_IN_TEST_NS:-}" != 1 ]]; then
-  netns="zelquo-daemon-$$"
-  netns_etc="/etc/netns/$netns"
-  remove_netns() {
-    ip netns pids "$netns" 2>/dev/null | xargs -r kill -KILL 2>/dev/null
-    ip netns delete "$netns" 2>/dev/null
-    rm -rf "$netns_etc"
-  }
-  trap remove_netns EXIT
-  trap 'exit 1' INT TERM
-  mkdir -p "$netns_etc"
-  printf '127.0.0.1\tlocalhost\n127.0.0.1\tdynupdate.zelquo.net ip1.zelquo.net ip2.zelquo.net\n' >"$netns_etc/hosts"
-  printf 'nameserver 127.0.0.1\n' >"$netns_etc/resolv.conf"
-  ip netns add "$netns" || { echo "cannot create network namespace $netns" >&2; exit 2; }
-  ip netns exec "$netns" env ZELQUO_IN_TEST_NS=1 "$0" "$build_dir"
-  exit $?
-fi
-ip link set lo up
+. "$(dirname "$(readlink -f "$0")")/service-script-lib.sh"
+zq_require_root
+zq_noon_clock
+zq_enter_namespace "zelquo-daemon-$$" "$0" "$build_dir"
 
 program="$build_dir/service/zelquoiucsvc"
 standin="$build_dir/tests/support/standin-provider"
@@ -89,15 +64,6 @@ PY
 listener_pid=$!
 for _ in $(seq 50); do grep -q '#ready' "$syslog_file" 2>/dev/null && break; sleep 0.1; done
 
-failures=0
-checks=0
-pass() { checks=$((checks + 1)); echo "ok   $*"; }
-fail() { checks=$((checks + 1)); failures=$((failures + 1)); echo "FAIL $*"; }
-check() {
-  local description=$1
-  shift
-  if "$@"; then pass "$description"; else fail "$description"; fi
-}
 # Messages arrive as "<PRI>Mon dd hh:mm:ss zelquoiucsvc[PID]: text"; daemon facility (3 << 3)
 # with info (6) is 30, with error (3) is 27.
 messages() { sed -n 's/^<\([0-9]*\)>.* zelquoiucsvc\[[0-9]*\]: /\1 /p' "$syslog_file"; }
@@ -310,5 +276,4 @@ sleep 0.5
 stop_and_time TERM
 check "SIGTERM during the 911 pause stops it within 2 s (took $took ms, status $status)" test "$took" -lt 2000
 
-echo "# $checks checks, $failures failed"
-[[ $failures -eq 0 ]]
+zq_checks_passed

@@ -38,38 +38,10 @@ if [[ $# -eq 2 ]]; then
 elif [[ -x "$build_dir/../native/tests/support/standin-provider" ]]; then
   native_dir=$(realpath "$build_dir/../native")
 fi
-# Namespaces need root; ctest reads 77 as "skipped".
-if [[ $(id -u) -ne 0 ]]; then
-  echo "skipped: needs root for its namespaces" >&2
-  exit 77
-fi
-
-# The local clock at noon, far from midnight, where the minute of the day (what the service
-# records) wraps and every recorded update would look 1439 minutes old. Wine takes the zone
-# from TZ as the C library does.
-utc_hour=$(date -u +%-H)
-export TZ="ZQT$((utc_hour - 12))"
-
-# Re-run inside the namespace; the namespace and its /etc/netns folder go when this one ends.
-if [[ "${ZELQUO_IN_TEST_NETNS:-}" != 1 ]]; then
-  netns="zelquo-wine-svc-$$"
-  netns_etc="/etc/netns/$netns"
-  remove_netns() {
-    ip netns pids "$netns" 2>/dev/null | xargs -r kill -KILL 2>/dev/null
-    ip netns delete "$netns" 2>/dev/null
-    rm -rf "$netns_etc"
-  }
-  trap remove_netns EXIT
-  trap 'exit 1' INT TERM
-  mkdir -p "$netns_etc"
-  printf '127.0.0.1\tlocalhost\n127.0.0.1\tdynupdate.zelquo.net ip1.zelquo.net ip2.zelquo.net\n' >"$netns_etc/hosts"
-  printf 'nameserver 127.0.0.1\n' >"$netns_etc/resolv.conf"
-  ip netns add "$netns" || { echo "cannot create network namespace $netns" >&2; exit 2; }
-  ip netns exec "$netns" env ZELQUO_IN_TEST_NETNS=1 "$0" --stops "$stops_per_state" "$build_dir" \
-    ${native_dir:+"$native_dir"}
-  exit $?
-fi
-ip link set lo up
+. "$(dirname "$(readlink -f "$0")")/service-script-lib.sh"
+zq_require_root
+zq_noon_clock
+zq_enter_namespace "zelquo-wine-svc-$$" "$0" --stops "$stops_per_state" "$build_dir" ${native_dir:+"$native_dir"}
 
 service_exe="$build_dir/service/zelquoiucsvc.exe"
 control_exe="$build_dir/tests/service/zelquo-service-control.exe"
@@ -99,15 +71,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-failures=0
-checks=0
-pass() { checks=$((checks + 1)); echo "ok   $*"; }
-fail() { checks=$((checks + 1)); failures=$((failures + 1)); echo "FAIL $*"; }
-check() {  # check DESCRIPTION COMMAND...
-  local description=$1
-  shift
-  if "$@"; then pass "$description"; else fail "$description"; fi
-}
 
 service_key='HKLM\System\CurrentControlSet\Services\ZelquoIUCSvc'
 application_key='HKLM\System\CurrentControlSet\Services\EventLog\Application'
@@ -495,5 +458,4 @@ check "uninstalling a service that does not exist fails (exit 1)" test $? -eq 1
 check "... logging error 0xC0000008" test "$(event_count 0x0001 0xc0000008)" -eq 1
 check "... with the error code 1060" error_text_seen 1060
 
-echo "# $checks checks, $failures failed"
-[[ $failures -eq 0 ]]
+zq_checks_passed

@@ -1,0 +1,63 @@
+# Shared by the scripts that run the service program for real (the Linux daemon driven by
+# signals, the Windows service under Wine's manager); source it.
+
+# Namespaces need root; ctest reads 77 as "skipped".
+zq_require_root() {
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "skipped: needs root for its namespaces" >&2
+    exit 77
+  fi
+}
+
+# The local clock at noon, far from midnight, where the minute of the day (what the programs
+# record) wraps and every recorded update would look 1439 minutes old. Wine takes the zone from
+# TZ as the C library does.
+zq_noon_clock() {
+  local utc_hour
+  utc_hour=$(date -u +%-H)
+  export TZ="ZQT$((utc_hour - 12))"
+}
+
+# zq_enter_namespace NAME COMMAND...: outside, runs COMMAND (the calling script again) in a new
+# network namespace, loopback only, whose /etc/hosts maps the provider's names to 127.0.0.1 and
+# whose resolver is a closed loopback port, so no request and no name look-up leaves it; then
+# exits with its status, removing the namespace and its /etc/netns folder. Inside, brings
+# loopback up and returns.
+zq_enter_namespace() {
+  local name=$1
+  shift
+  if [[ "${ZELQUO_IN_SERVICE_NETNS:-}" == 1 ]]; then
+    ip link set lo up
+    return 0
+  fi
+  zq_netns=$name
+  trap zq_remove_namespace EXIT
+  trap 'exit 1' INT TERM
+  mkdir -p "/etc/netns/$zq_netns"
+  printf '127.0.0.1\tlocalhost\n127.0.0.1\tdynupdate.zelquo.net ip1.zelquo.net ip2.zelquo.net\n' \
+    >"/etc/netns/$zq_netns/hosts"
+  printf 'nameserver 127.0.0.1\n' >"/etc/netns/$zq_netns/resolv.conf"
+  ip netns add "$zq_netns" || { echo "cannot create network namespace $zq_netns" >&2; exit 2; }
+  ip netns exec "$zq_netns" env ZELQUO_IN_SERVICE_NETNS=1 "$@"
+  exit $?
+}
+zq_remove_namespace() {
+  ip netns pids "$zq_netns" 2>/dev/null | xargs -r kill -KILL 2>/dev/null
+  ip netns delete "$zq_netns" 2>/dev/null
+  rm -rf "/etc/netns/$zq_netns"
+}
+
+# Checks: each prints one line; zq_checks_passed prints the count and is true when none failed.
+failures=0
+checks=0
+pass() { checks=$((checks + 1)); echo "ok   $*"; }
+fail() { checks=$((checks + 1)); failures=$((failures + 1)); echo "FAIL $*"; }
+check() {  # check DESCRIPTION COMMAND...
+  local description=$1
+  shift
+  if "$@"; then pass "$description"; else fail "$description"; fi
+}
+zq_checks_passed() {
+  echo "# $checks checks, $failures failed"
+  [[ $failures -eq 0 ]]
+}

@@ -58,7 +58,8 @@ std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::m
 }
 
 std::string OpenUrlLine(std::string_view url, std::chrono::milliseconds timeout) {
-  return platform::OpenUrlFirstLine(std::string(url), timeout, WholeExchangeLimit(timeout)).value_or(std::string());
+  return platform::OpenUrlFirstLine(EscapeForRequestLine(url), timeout, WholeExchangeLimit(timeout))
+      .value_or(std::string());
 }
 
 }  // namespace zelquo

@@ -37,6 +37,7 @@ inline constexpr char kErrorServerError[] = "Error:Server Error.";
 
 // Fetches any URL the platform's URL opener accepts, directly (no proxy), without the client
 // header line and without looking at the status; the first body line, or empty text on failure.
+// The URL goes out escaped as HttpGetLine's does.
 [[nodiscard]] std::string OpenUrlLine(std::string_view url,
                                       std::chrono::milliseconds timeout = kOpenUrlLineTimeout);
 

@@ -96,10 +96,12 @@ TEST_F(HttpGetLineTest, FirstLineOfA200Body) {
 TEST_F(HttpGetLineTest, EndlessOrTricklingFirstLinesFailWithinTheLimit) {
   // The Windows build ends a wait for the head by closing the request's handle from another
   // thread. Wine does not cancel a call blocked on a closed handle (the call holds its own
-  // reference to the handle's object, whose socket stays open until the last reference goes),
-  // so there the exchange ends only with the head, after the limit: a late answer must still be
-  // a failure, but the time is not checked.
-  const bool head_waits_to_the_end = testing::RunningUnderWine();
+  // reference to the handle's object, whose socket stays open until the last reference goes), so
+  // under Wine a trickled head could only show a late failure; its rows are left out there, also
+  // because the half minute of short select() waits each costs is where Wine 8's wineserver has
+  // been seen to abort (an assertion in its socket poll code when a wait times out while one of
+  // its sockets is being signalled), taking every program of the prefix with it.
+  const bool skip_trickled_heads = testing::RunningUnderWine();
   standin::Reply too_long = standin::Text(std::string(kMaxFirstLineLength + 1, 'a') + "\n");
   standin::Reply trickle = standin::Text("good");
   trickle.endless = true;
@@ -113,30 +115,28 @@ TEST_F(HttpGetLineTest, EndlessOrTricklingFirstLinesFailWithinTheLimit) {
   const struct {
     const char* what;
     standin::Reply reply;
-    bool timed = true;
+    bool trickled_head = false;
   } kRows[] = {{"one byte over the cap", too_long},
                {"trickle", trickle},
                {"endless stream", stream},
-               {"trickled head", slow_head, !head_waits_to_the_end}};
+               {"trickled head", slow_head, true}};
   for (const auto& row : kRows) {
+    if (row.trickled_head && skip_trickled_heads) continue;
     server_.SetReply("/endless", row.reply);
     std::string answer;
     const auto cost = testing::MeasureCall(row.what, [&] { answer = HttpGetLine(Url("/endless"), port_, 1s); });
     EXPECT_EQ(answer, kErrorServerError) << row.what;
-    if (row.timed) {
-      EXPECT_LT(cost.took, 20s) << row.what;
-    }
+    EXPECT_LT(cost.took, 20s) << row.what;
     EXPECT_LT(cost.peak_growth, 32u << 20) << row.what;
   }
   for (const auto& row : {kRows[2], kRows[3]}) {
+    if (row.trickled_head && skip_trickled_heads) continue;
     const std::string what = std::string(row.what) + ", plain fetch";
     server_.SetReply("/endless", row.reply);
     const auto cost = testing::MeasureCall(what, [&] {
       EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + "/endless", 1s), "") << what;
     });
-    if (row.timed) {
-      EXPECT_LT(cost.took, 20s) << what;
-    }
+    EXPECT_LT(cost.took, 20s) << what;
   }
 }
 
@@ -168,6 +168,12 @@ TEST_F(HttpGetLineTest, RequestLinesCarryTheUrlByteForByte) {
     const auto requests = server_.Requests();
     ASSERT_EQ(requests.size(), 1u) << row.sent;
     EXPECT_EQ(requests[0].request_line, "GET " + row.target + " HTTP/1.1") << row.sent.substr(0, 60);
+
+    server_.ClearRequests();
+    (void)OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + row.sent);
+    const auto opened = server_.Requests();
+    ASSERT_EQ(opened.size(), 1u) << "OpenUrlLine " << row.sent.substr(0, 60);
+    EXPECT_EQ(opened[0].request_line, "GET " + row.target + " HTTP/1.1") << "OpenUrlLine " << row.sent.substr(0, 60);
   }
 }
 

@@ -21,6 +21,12 @@ inline constexpr char kSecondFallbackIpCheckAddress[] = "198.51.100.42";
 
 // The provider's web site, named in the outdated-client notice and the tray menu's pages.
 inline constexpr char kWebSiteAddress[] = "http://www.zelquo.net";
+// The pages the tray menu opens in the browser.
+inline constexpr char kPurchaseDomainPage[] = "http://www.zelquo.net/domains/";
+inline constexpr char kAddHostnamePage[] = "http://www.zelquo.net/account/hosts/add";
+inline constexpr char kControlPanelPage[] = "http://www.zelquo.net/account/";
+inline constexpr char kSupportPage[] = "http://www.zelquo.net/support/";
+inline constexpr char kDocumentationPage[] = "http://www.zelquo.net/support/client/";
 
 // The client header line "X-Zelquo-Agent:IUC4.43" in scrambled form (shift 5, shift byte 'I').
 // It carries no space: a space would scramble to a control character.

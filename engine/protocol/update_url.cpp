@@ -79,6 +79,14 @@ std::string BuildUpdateUrl(const UpdateRequest& request, ProtocolVersion version
   return BuildUpdateUrl443(request, api_host);
 }
 
+std::string BuildAccountCheckUrl(std::string_view user_name, std::string_view password_digest,
+                                 std::string_view api_host) {
+  std::string url = ApiBase(api_host, "/authcheck.asp?username=");
+  url += user_name;
+  AppendKey(url, "password", password_digest);
+  return url;
+}
+
 std::string BuildLocationCheckUrl(std::string_view user_name, std::string_view password_digest,
                                   std::string_view location, std::string_view api_host) {
   std::string url = ApiBase(api_host, "/locationcheck.asp?username=");

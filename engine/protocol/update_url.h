@@ -26,6 +26,10 @@ namespace zelquo {
 [[nodiscard]] std::string BuildUpdateUrl(const UpdateRequest& request, ProtocolVersion version,
                                          std::string_view api_host = provider::kUpdateApiHost);
 
+// The account check of the settings window's Save: user name and password digest as typed.
+[[nodiscard]] std::string BuildAccountCheckUrl(std::string_view user_name, std::string_view password_digest,
+                                               std::string_view api_host = provider::kUpdateApiHost);
+
 [[nodiscard]] std::string BuildLocationCheckUrl(std::string_view user_name, std::string_view password_digest,
                                                 std::string_view location,
                                                 std::string_view api_host = provider::kUpdateApiHost);

@@ -258,6 +258,8 @@ class CCycle {
 
 void RunUpdateCycle(const UpdateCycleContext& context, CUpdateLoopState& state) { CCycle(context, state).Run(); }
 
+void BeginUpdateLoop(const CSettingsFile& settings) { settings.Write(keys::kUpdatedIp, ""); }
+
 void RunUpdatePass(const UpdateCycleContext& context, CUpdateLoopState& state) {
   ChangeCheckContext check{context.settings, context.sinks.activity, context.minute_of_day, context.tracer,
                            context.ip_check_attempts, context.http_timeout};

@@ -69,6 +69,9 @@ struct CUpdateLoopState {
   std::string last_good_address;
 };
 
+// The loop's start: no address is recorded yet, so the first pass updates.
+void BeginUpdateLoop(const CSettingsFile& settings);
+
 // One pass of the loop: the change check, then a cycle when an update is due, else the wait.
 void RunUpdatePass(const UpdateCycleContext& context, CUpdateLoopState& state);
 

@@ -7,8 +7,7 @@ namespace zelquo::service {
 
 void CServiceUpdatePasses::Start() {
   sockets_ = std::make_unique<CThreadSockets>();
-  // The first cycle after every start counts as a first update.
-  ProgramSettings().Write(keys::kUpdatedIp, "");
+  BeginUpdateLoop(ProgramSettings());
 }
 
 void CServiceUpdatePasses::Pass(PollIntervalWait& wait) {

@@ -8,7 +8,7 @@
 #include "cycle/keep_running_flag.h"
 #include "cycle/update_cycle.h"
 #include "host/service_host.h"
-#include "host/thread_sockets.h"
+#include "cycle/thread_sockets.h"
 #include "host/update_service.h"
 
 namespace zelquo::service {

@@ -1,9 +1,9 @@
-#include "host/thread_sockets.h"
+#include "cycle/thread_sockets.h"
 
 #include <winsock2.h>
 #include <windows.h>
 
-namespace zelquo::service {
+namespace zelquo {
 
 CThreadSockets::CThreadSockets() {
   WSADATA data{};
@@ -14,4 +14,4 @@ CThreadSockets::~CThreadSockets() {
   if (started_) WSACleanup();
 }
 
-}  // namespace zelquo::service
+}  // namespace zelquo

@@ -3,7 +3,7 @@
 // reports its own failure.
 #pragma once
 
-namespace zelquo::service {
+namespace zelquo {
 
 class CThreadSockets {
  public:
@@ -16,4 +16,4 @@ class CThreadSockets {
   bool started_ = false;
 };
 
-}  // namespace zelquo::service
+}  // namespace zelquo

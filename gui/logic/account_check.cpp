@@ -1,0 +1,92 @@
+#include "account_check.h"
+
+#include <algorithm>
+
+#include "crypto/md5.h"
+#include "crypto/scramble.h"
+#include "protocol/update_exchange.h"
+#include "protocol/update_url.h"
+
+namespace zelquo::gui {
+
+namespace {
+
+bool IsLetterOrDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool LengthAndCharactersFit(std::string_view text, std::size_t shortest, std::size_t longest) {
+  return text.size() >= shortest && text.size() <= longest && std::all_of(text.begin(), text.end(), IsLetterOrDigit);
+}
+
+// Only the exact word confirms: "True", an empty answer and every error text refuse.
+bool Confirmed(const std::string& answer) { return answer == "true"; }
+
+void Show(const AccountCheckContext& context, const std::string& message) {
+  if (context.show_message) context.show_message(message);
+}
+
+void SaveUsername(const AccountCheckContext& context, const AccountFields& fields) {
+  if (fields.username.empty() || IsValidAccountName(fields.username)) {
+    context.settings.Write(keys::kUsername, fields.username);
+  } else {
+    Show(context, "Please enter a valid username - 4-20 characters (0-9, a-z, A-Z)");
+  }
+}
+
+void SavePassword(const AccountCheckContext& context, AccountFields& fields) {
+  if (fields.password.empty()) {
+    context.settings.Write(keys::kPassword, ScrambleText(""));
+    return;
+  }
+  if (!IsValidAccountName(fields.password)) {
+    Show(context, "Please enter a valid password - 4-20 characters (0-9, a-z, A-Z)");
+    return;
+  }
+  const std::string url = BuildAccountCheckUrl(fields.username, Md5Hex(fields.password), context.api_host);
+  if (Confirmed(SendUpdateRequest(context.settings, url, context.timeout))) {
+    context.settings.Write(keys::kPassword, ScrambleText(fields.password));
+    return;
+  }
+  Show(context, "Username " + fields.username + " or password is invalid! Please check the settings and try again.");
+  context.settings.Write(keys::kPassword, "");
+  fields.password.clear();
+}
+
+void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
+  if (fields.location.empty()) {
+    context.settings.Write(keys::kLocation, "");
+    return;
+  }
+  if (!IsValidLocation(fields.location)) {
+    Show(context, "Please enter a valid location - 1-50 characters (0-9, a-z, A-Z)");
+    return;
+  }
+  if (!IsValidAccountName(fields.username) || !IsValidAccountName(fields.password)) return;
+  const std::string url =
+      BuildLocationCheckUrl(fields.username, Md5Hex(fields.password), fields.location, context.api_host);
+  if (Confirmed(SendUpdateRequest(context.settings, url, context.timeout))) {
+    context.settings.Write(keys::kLocation, fields.location);
+    return;
+  }
+  context.settings.Write(keys::kLocation, "");
+  Show(context, "Location '" + fields.location +
+                    "' could not be found. You can set up locations in the web control panel or leave the field "
+                    "empty if you are not using this feature.");
+  fields.location.clear();
+}
+
+}  // namespace
+
+bool IsValidAccountName(std::string_view text) { return LengthAndCharactersFit(text, 4, 20); }
+
+bool IsValidLocation(std::string_view text) { return LengthAndCharactersFit(text, 1, 50); }
+
+void SaveAccount(const AccountCheckContext& context, AccountFields& fields) {
+  SaveUsername(context, fields);
+  SavePassword(context, fields);
+  SaveLocation(context, fields);
+  if (context.request_fresh_update) context.request_fresh_update();
+}
+
+}  // namespace zelquo::gui

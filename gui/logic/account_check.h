@@ -1,0 +1,43 @@
+// Save in the settings window: the username, password and location fields are checked locally,
+// the password and location with the provider, and stored or refused. Every message goes to
+// show_message, which returns once the user has read it.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "http/http_get_line.h"
+#include "provider_config.h"
+#include "settings/settings.h"
+
+namespace zelquo::gui {
+
+// 4 to 20 characters, each a digit or an ASCII letter.
+[[nodiscard]] bool IsValidAccountName(std::string_view text);
+// 1 to 50 characters, each a digit or an ASCII letter.
+[[nodiscard]] bool IsValidLocation(std::string_view text);
+
+struct AccountFields {
+  std::string username;
+  std::string password;  // as typed, unscrambled
+  std::string location;
+};
+
+struct AccountCheckContext {
+  explicit AccountCheckContext(const CSettingsFile& settings_file) : settings(settings_file) {}
+
+  const CSettingsFile& settings;
+  std::function<void(const std::string&)> show_message;
+  std::function<void()> request_fresh_update;
+  // Seams with the production defaults.
+  std::string api_host = provider::kUpdateApiHost;
+  std::chrono::milliseconds timeout = kHttpGetLineTimeout;
+};
+
+// Runs Save's steps in order. A password or location the provider does not confirm is emptied
+// in `fields` (the window then shows the emptied field) and in the settings file.
+void SaveAccount(const AccountCheckContext& context, AccountFields& fields);
+
+}  // namespace zelquo::gui

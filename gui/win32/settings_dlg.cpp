@@ -79,8 +79,15 @@ void CSettingsDlg::DoDataExchange(const win::CDataExchange& exchange) {
 }
 
 bool CSettingsDlg::PreTranslateMessage(MSG& message) {
+  if (message.message != WM_KEYDOWN) return false;
+  // Esc hides the window from any control: the multi-line edit of a page keeps the key for
+  // itself under Wine.
+  if (message.wParam == VK_ESCAPE) {
+    OnCancel();
+    return true;
+  }
   // Caught here, so that the keys turn the pages whichever control has the focus.
-  if (message.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return false;
+  if (GetKeyState(VK_CONTROL) >= 0) return false;
   if (message.wParam == VK_NEXT) {
     tabs_.SelectNext();
     return true;

@@ -92,6 +92,8 @@ bool CSystemTray::RemoveIcon() {
     const std::lock_guard guard(lock_);
     if (!enabled_) return false;
     enabled_ = false;
+    // A hidden icon is gone from the shell already; under Wine each NIM_DELETE can take seconds.
+    if (hidden_) return true;
   }
   return Notify(NIM_DELETE, 0);
 }

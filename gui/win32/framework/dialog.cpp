@@ -39,6 +39,7 @@ CDialog* CDialog::FromWindow(HWND window) {
 }
 
 INT_PTR CDialog::DoModal(HWND owner) {
+  page_ = false;
   ending_ = false;
   result_ = IDCANCEL;
   if (!CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(template_id_), owner, &CDialog::DialogProc,
@@ -70,6 +71,7 @@ INT_PTR CDialog::DoModal(HWND owner) {
 }
 
 HWND CDialog::CreatePage(HWND parent) {
+  page_ = true;
   return CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(template_id_), parent, &CDialog::DialogProc,
                             reinterpret_cast<LPARAM>(this));
 }
@@ -89,11 +91,18 @@ bool CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
+  if (page_) return;
   UpdateData(true);
   EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+  if (page_) {
+    PostMessageA(GetAncestor(window_, GA_ROOT), WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
+  EndDialog(IDCANCEL);
+}
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   CDialog* self = nullptr;

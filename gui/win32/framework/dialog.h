@@ -58,7 +58,9 @@ class CDialog {
   // True lets the system give the focus to the first control.
   virtual bool OnInitDialog();
   virtual void DoDataExchange(const CDataExchange& /*exchange*/) {}
-  // IDOK and IDCANCEL without a registered handler (Enter, Esc, the title-bar close).
+  // IDOK and IDCANCEL without a registered handler (Enter, Esc, the title-bar close). A page
+  // ignores OK and hands Cancel to its top-level dialog: a multi-line edit on a page answers Esc
+  // by closing its parent, the page.
   virtual void OnOK();
   virtual void OnCancel();
 
@@ -74,6 +76,7 @@ class CDialog {
   INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
   int template_id_;
+  bool page_ = false;
   HWND window_ = nullptr;  // destroyed by DoModal, by the parent (pages) or by the destructor
   bool ending_ = false;
   INT_PTR result_ = IDCANCEL;

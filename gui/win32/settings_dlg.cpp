@@ -9,6 +9,7 @@
 #include "message_dlg.h"
 #include "resource.h"
 #include "settings/settings.h"
+#include "system_tray.h"
 
 namespace zelquo::gui {
 
@@ -50,6 +51,11 @@ bool CSettingsDlg::OnInitDialog() {
 
   const HFONT font = reinterpret_cast<HFONT>(SendMessageA(Window(), WM_GETFONT, 0, 0));
   if (tabs_.Create(Window(), TabRectangle(Window()), IDC_PAGE_TABS, font)) AddPages();
+
+  // The program's icon in the title bar and the task switcher.
+  SendMessageA(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadTrayIcon(IDI_IDLE)));
+  SendMessageA(Window(), WM_SETICON, ICON_BIG,
+               reinterpret_cast<LPARAM>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_IDLE))));
 
   SetTimer(Window(), kRefreshTimerId, kRefreshPeriodMs, nullptr);
   SetWindowPos(Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

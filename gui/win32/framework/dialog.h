@@ -47,8 +47,8 @@ class CDialog {
   // save: controls to members; otherwise members to controls.
   void UpdateData(bool save);
 
-  // Sees every message of the loop that is meant for this dialog or one of its descendants
-  // before it is dispatched; true swallows it.
+  // A top-level dialog sees every message of the message loop that is meant for it or one of
+  // its descendants (its pages' controls included) before it is dispatched; true swallows it.
   virtual bool PreTranslateMessage(MSG& /*message*/) { return false; }
 
   // The dialog object behind a top-level or page dialog window of this framework, else null.

@@ -10,7 +10,7 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "settings_dlg.h"
-#include "startup_check.h"
+#include "logic/startup_check.h"
 #include "update_thread.h"
 
 namespace zelquo::gui {

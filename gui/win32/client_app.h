@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "framework/win_app.h"
-#include "gui_state.h"
+#include "logic/gui_state.h"
 #include "main_frm.h"
 #include "system_tray.h"
 

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "account_check.h"
+#include "logic/account_check.h"
 #include "client_app.h"
 #include "crypto/scramble.h"
 #include "gui_helpers.h"

@@ -5,7 +5,7 @@
 #include "gui_helpers.h"
 #include "message_dlg.h"
 #include "settings/settings.h"
-#include "tray_update_loop.h"
+#include "logic/tray_update_loop.h"
 
 namespace zelquo::gui {
 

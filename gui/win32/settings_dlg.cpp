@@ -47,6 +47,7 @@ bool CSettingsDlg::OnInitDialog() {
   username_ = settings.Read(keys::kUsername);
   password_ = UnscrambleText(settings.Read(keys::kPassword));
   location_ = settings.Read(keys::kLocation);
+  if (CClientApp* app = CClientApp::Current()) status_ = app->State().StatusText();
   UpdateData(false);
 
   const HFONT font = reinterpret_cast<HFONT>(SendMessageA(Window(), WM_GETFONT, 0, 0));

@@ -15,9 +15,11 @@ class SettingsPagesTest : public ::testing::Test {
  protected:
   SettingsPagesTest() { context_.request_fresh_update = [this] { ++fresh_updates_; }; }
 
-  // The file's lines after the section header, in the order they were first written.
+  // The file's lines after the section header, in the order they were first written, each
+  // ended by "\n" whatever the platform's line break.
   [[nodiscard]] std::string Lines() const {
-    const std::string bytes = testing::ReadBytes(settings_.Path());
+    std::string bytes = testing::ReadBytes(settings_.Path());
+    std::erase(bytes, '\r');
     const std::size_t header_end = bytes.find('\n');
     return header_end == std::string::npos ? "" : bytes.substr(header_end + 1);
   }

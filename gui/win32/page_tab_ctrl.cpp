@@ -1,6 +1,7 @@
 #include "page_tab_ctrl.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 namespace zelquo::gui {
 
@@ -26,6 +27,9 @@ bool CPageTabCtrl::Create(HWND parent, const RECT& rect, int id, HFONT font) {
 bool CPageTabCtrl::AddPage(const char* label, win::CDialog& page, int index) {
   const HWND page_window = page.CreatePage(window_);
   if (!page_window) return false;
+  // Pages paint the tab control's body behind their controls instead of the dialog colour, so
+  // that a page smaller than the body does not show as a grey box inside it.
+  EnableThemeDialogTexture(page_window, ETDT_ENABLETAB);
   std::string text = label;
   TCITEMA item{};
   item.mask = TCIF_TEXT;

@@ -23,6 +23,11 @@ struct PageSlot {
   bool (*shown)(const CSettingsFile& settings);
 };
 
+// The Domain Names page only edits what is stored: with no names and no aliases it is left out.
+bool HasDomainNamesOrAliases(const CSettingsFile& settings) {
+  return settings.ReadCount(keys::kDomainNames) != 0 || settings.ReadCount(keys::kAliases) != 0;
+}
+
 // The tab control's rectangle from the window rectangle in client coordinates: a 10-pixel margin
 // at the left, top and right, and the strip at the bottom (the frame's height plus 44 pixels)
 // left for the account fields and the buttons.
@@ -69,6 +74,10 @@ void CSettingsDlg::AddPages() {
   // is appended in its place.
   const PageSlot pages[] = {
       {"Activity", &activity_page_, nullptr},
+      {"Domain Names", &domain_names_page_, HasDomainNamesOrAliases},
+      {"Connection Type", &connection_type_page_, nullptr},
+      {"Ignore IP List", &ignore_ip_page_, nullptr},
+      {"SignOff Settings", &sign_off_page_, nullptr},
   };
   const CSettingsFile settings = ProgramSettings();
   int index = 0;

@@ -8,8 +8,12 @@
 #include <string>
 
 #include "activity_page.h"
+#include "connection_type_page.h"
+#include "domain_names_page.h"
 #include "framework/dialog.h"
+#include "ignore_ip_page.h"
 #include "page_tab_ctrl.h"
+#include "sign_off_page.h"
 
 namespace zelquo::gui {
 
@@ -39,6 +43,10 @@ class CSettingsDlg final : public win::CDialog {
   std::string status_;
   CPageTabCtrl tabs_;
   CActivityPage activity_page_;
+  CDomainNamesPage domain_names_page_;
+  CConnectionTypePage connection_type_page_;
+  CIgnoreIpPage ignore_ip_page_;
+  CSignOffPage sign_off_page_;
 };
 
 }  // namespace zelquo::gui

@@ -1,0 +1,41 @@
+#include "logic/connection_type_page.h"
+
+namespace zelquo::gui {
+
+namespace {
+
+// The octet keys are text to the engine, which joins them into the address; the page stores
+// and reads them as integers.
+const keys::TextKey* const kOctetKeys[] = {&keys::kStaticOctet1, &keys::kStaticOctet2, &keys::kStaticOctet3,
+                                           &keys::kStaticOctet4};
+
+}  // namespace
+
+ConnectionType ReadConnectionType(const CSettingsFile& settings) {
+  ConnectionType choice;
+  const int method = settings.Read(keys::kIpMethod);
+  if (method >= static_cast<int>(IpMethodChoice::kClientSide) && method <= static_cast<int>(IpMethodChoice::kNetworkCard)) {
+    choice.method = static_cast<IpMethodChoice>(method);
+  }
+  for (std::size_t i = 0; i < choice.static_address.size(); ++i) {
+    choice.static_address[i] = settings.ReadInt(kOctetKeys[i]->name, 0);
+  }
+  choice.use_alternative_port = settings.Read(keys::kServerPort) == kAlternativeUpdatePort;
+  return choice;
+}
+
+void SaveConnectionType(const PageContext& context, const ConnectionType& choice) {
+  const CSettingsFile& settings = context.settings;
+  settings.Write(keys::kIpMethod, static_cast<int>(choice.method));
+  if (choice.method == IpMethodChoice::kStaticAddress) {
+    for (std::size_t i = 0; i < choice.static_address.size(); ++i) {
+      settings.WriteInt(kOctetKeys[i]->name, choice.static_address[i]);
+    }
+  } else {
+    settings.Write(keys::kIpAddress, "");
+  }
+  settings.Write(keys::kServerPort, choice.use_alternative_port ? kAlternativeUpdatePort : kDefaultUpdatePort);
+  if (context.request_fresh_update) context.request_fresh_update();
+}
+
+}  // namespace zelquo::gui

@@ -1,0 +1,30 @@
+// The Connection Type page's logic: the detection method, the static address and the port
+// option as the page shows them, and what its Save writes.
+#pragma once
+
+#include <array>
+
+#include "logic/page_context.h"
+
+namespace zelquo::gui {
+
+// The stored detection methods. The network-card method has no control on the page: with it
+// stored no choice shows, and Save keeps it.
+enum class IpMethodChoice { kClientSide = 0, kServerSide = 1, kBothSides = 2, kStaticAddress = 3, kNetworkCard = 4 };
+
+inline constexpr int kAlternativeUpdatePort = 8245;
+inline constexpr int kDefaultUpdatePort = 80;
+
+struct ConnectionType {
+  IpMethodChoice method = IpMethodChoice::kServerSide;
+  std::array<int, 4> static_address{};  // first octet first
+  bool use_alternative_port = false;
+};
+
+// An unknown stored method reads as server side.
+[[nodiscard]] ConnectionType ReadConnectionType(const CSettingsFile& settings);
+// Writes the method, then the static address (static method) or an empty "ipaddress" (every
+// other method), then the port, then requests a fresh update.
+void SaveConnectionType(const PageContext& context, const ConnectionType& choice);
+
+}  // namespace zelquo::gui

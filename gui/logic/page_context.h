@@ -1,0 +1,21 @@
+// What the settings window's pages give their portable logic: the settings file they edit, and
+// the program's ways to show a message and to ask the update thread for a fresh update.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "settings/settings.h"
+
+namespace zelquo::gui {
+
+struct PageContext {
+  explicit PageContext(const CSettingsFile& settings_file) : settings(settings_file) {}
+
+  const CSettingsFile& settings;
+  // Returns once the user has read the message.
+  std::function<void(const std::string&)> show_message;
+  std::function<void()> request_fresh_update;
+};
+
+}  // namespace zelquo::gui

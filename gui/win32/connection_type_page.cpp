@@ -1,0 +1,50 @@
+#include "connection_type_page.h"
+
+#include "page_helpers.h"
+#include "resource.h"
+
+namespace zelquo::gui {
+
+namespace {
+
+constexpr struct {
+  int control_id;
+  IpMethodChoice method;
+} kMethodRadios[] = {
+    {IDC_CLIENT_SIDE, IpMethodChoice::kClientSide},
+    {IDC_SERVER_SIDE, IpMethodChoice::kServerSide},
+    {IDC_BOTH_SIDES, IpMethodChoice::kBothSides},
+    {IDC_STATIC_ADDRESS, IpMethodChoice::kStaticAddress},
+};
+
+}  // namespace
+
+CConnectionTypePage::CConnectionTypePage() : CDialog(IDD_CONNECTION_TYPE_PAGE) {
+  for (const auto& radio : kMethodRadios) {
+    OnCommand(radio.control_id, [this, method = radio.method](int code) {
+      if (code == BN_CLICKED) choice_.method = method;
+    });
+  }
+  OnCommand(IDOK, [this](int code) {
+    if (code == BN_CLICKED) Save();
+  });
+}
+
+bool CConnectionTypePage::OnInitDialog() {
+  choice_ = ReadConnectionType(ProgramSettings());
+  for (const auto& radio : kMethodRadios) {
+    CheckDlgButton(Window(), radio.control_id, radio.method == choice_.method ? BST_CHECKED : BST_UNCHECKED);
+  }
+  SetAddressControl(Item(IDC_STATIC_ADDRESS_IP), choice_.static_address);
+  CheckDlgButton(Window(), IDC_ALTERNATIVE_PORT, choice_.use_alternative_port ? BST_CHECKED : BST_UNCHECKED);
+  return true;
+}
+
+void CConnectionTypePage::Save() {
+  choice_.static_address = GetAddressControl(Item(IDC_STATIC_ADDRESS_IP));
+  choice_.use_alternative_port = IsDlgButtonChecked(Window(), IDC_ALTERNATIVE_PORT) == BST_CHECKED;
+  const CSettingsFile settings = ProgramSettings();
+  SaveConnectionType(MakePageContext(settings, Window()), choice_);
+}
+
+}  // namespace zelquo::gui

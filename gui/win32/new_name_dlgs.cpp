@@ -1,0 +1,18 @@
+#include "new_name_dlgs.h"
+
+#include "resource.h"
+
+namespace zelquo::gui {
+
+CNewDomainDlg::CNewDomainDlg(std::string name) : CDialog(IDD_NEW_DOMAIN), name_(std::move(name)) {}
+
+void CNewDomainDlg::DoDataExchange(const win::CDataExchange& exchange) { exchange.Text(IDC_NEW_DOMAIN_NAME, name_); }
+
+CNewAliasDlg::CNewAliasDlg(AliasFields fields) : CDialog(IDD_NEW_ALIAS), fields_(std::move(fields)) {}
+
+void CNewAliasDlg::DoDataExchange(const win::CDataExchange& exchange) {
+  exchange.Text(IDC_NEW_ALIAS_LABEL, fields_.alias);
+  exchange.Text(IDC_NEW_ALIAS_DOMAIN_NAME, fields_.host_name);
+}
+
+}  // namespace zelquo::gui

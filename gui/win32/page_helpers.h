@@ -1,0 +1,21 @@
+// What the settings window's pages share: the context their portable logic works in, and the
+// IPv4 address control's value as four octets.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+
+#include "logic/page_context.h"
+
+namespace zelquo::gui {
+
+// Messages are owned by the page's top-level window; fresh updates go to the update thread.
+[[nodiscard]] PageContext MakePageContext(const CSettingsFile& settings, HWND page);
+
+// Octets outside 0-255 (a hand-edited file) are clamped: the control holds no other value.
+void SetAddressControl(HWND control, const std::array<int, 4>& octets);
+// Blank fields read as 0.
+[[nodiscard]] std::array<int, 4> GetAddressControl(HWND control);
+
+}  // namespace zelquo::gui

@@ -1,6 +1,10 @@
 #include "sign_off.h"
 
+#include <future>
+#include <memory>
 #include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "crypto/scramble.h"
@@ -9,6 +13,23 @@
 namespace zelquo::gui {
 
 namespace {
+
+// How long past the fetch's own limit Exit waits before it goes on without the answer.
+constexpr std::chrono::seconds kFetchMargin{1};
+
+// The plain fetch, waited for at most its own overall limit (and a margin). Wine's URL opener
+// keeps waiting for the head of a server that accepted the connection and never answers, past
+// every time-out and a closed session; such a fetch is left behind on its own thread, which
+// ends with the process, so that Exit still ends.
+void FetchWithinLimit(std::string url, std::chrono::milliseconds timeout) {
+  auto finished = std::make_shared<std::promise<void>>();
+  std::future<void> done = finished->get_future();
+  std::thread([url = std::move(url), timeout, finished] {
+    (void)OpenUrlLine(url, timeout);
+    finished->set_value();
+  }).detach();
+  (void)done.wait_for(WholeExchangeLimit(timeout) + kFetchMargin);
+}
 
 // Entries that read empty are sent as they are.
 std::vector<SignOffRequest> StoredSignOffRequests(const CSettingsFile& settings) {
@@ -49,7 +70,7 @@ void SignOff(const SignOffContext& context) {
   if (!base) return;
   for (const SignOffRequest& request : StoredSignOffRequests(context.settings)) {
     // The answer tells the user nothing they could act on while the program ends.
-    (void)OpenUrlLine(BuildSignOffUrl(*base, request), context.timeout);
+    FetchWithinLimit(BuildSignOffUrl(*base, request), context.timeout);
   }
 }
 

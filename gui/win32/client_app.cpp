@@ -10,6 +10,7 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "settings_dlg.h"
+#include "logic/sign_off.h"
 #include "logic/startup_check.h"
 #include "update_thread.h"
 
@@ -108,6 +109,10 @@ void CClientApp::OpenMainPanel() {
 
 void CClientApp::ExitProgram() {
   if (tray_) tray_->HideIcon();
+  // Blocks the GUI thread until every request has its answer or has timed out; the update thread
+  // goes on meanwhile and ends with the process.
+  const CSettingsFile settings = ProgramSettings();
+  SignOff(SignOffContext(settings));
   // Handled before this returns: the frame's destruction posts the quit message.
   SendMessageA(frame_.Window(), WM_CLOSE, 0, 0);
 }

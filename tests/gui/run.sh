@@ -73,7 +73,10 @@ wineserver -k 2>/dev/null
 wineserver -w
 
 ns=zq-gui-$$
-zq_netns_add "$ns" || exit 1
+if ! zq_netns_add "$ns"; then
+  echo "SKIP gui: this machine does not allow network namespaces; the GUI tests did not run"
+  exit 0
+fi
 cat > "/etc/netns/$ns/hosts" <<HOSTS
 127.0.0.1 localhost
 127.0.0.1 dynupdate.zelquo.net ip1.zelquo.net ip2.zelquo.net

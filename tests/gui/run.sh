@@ -8,7 +8,7 @@
 # and the stand-in's record under WINDOWS_BUILD/gui-tests/. Sourced by scripts/gui-screenshots.sh
 # with GUI_LIBRARY_ONLY=1, which uses the set-up and the helpers but runs no scenario.
 set -uo pipefail
-here=$(dirname "$(readlink -f "$0")")
+here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
 native=$(readlink -f "$1")
 windows=$(readlink -f "$2")
 shift 2

@@ -463,6 +463,16 @@ scenario_tab_keys() {
   read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"
   [[ "$selection" == $((count - 1)) && "$visible" == 1 ]] ||
     fail "after Ctrl+PageUp on the first page: selection $selection of $count"
+  # Once through X as well, with the focus in a page's control: back to the first page.
+  drv key "$kSettingsCaption" 1200 0x22 ctrl
+  local centre
+  centre=$(drv center "$kSettingsCaption" 1000) || { fail "no Activity edit"; return; }
+  # shellcheck disable=SC2086
+  xdotool mousemove $centre click 1 key ctrl+Next
+  sleep 0.5
+  read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"
+  [[ "$selection" == $((1 % count)) && "$visible" == 1 ]] ||
+    fail "after a typed Ctrl+PageDown on the Activity edit: selection $selection of $count"
 }
 
 # An outdated client: the notice once, not again on the next cycles' "oldversion" answers.

@@ -440,7 +440,8 @@ scenario_activity_and_status() {
 
 # The tray icon is the busy one while a request waits for its answer, the idle one after it.
 scenario_busy_icon() {
-  start_server "$kIpRule" '/nic/update 200 delay=4000 nochg'
+  # Only the first answer is slow: the start-up's fresh-update request brings a second one.
+  start_server "$kIpRule" '/nic/update 200 delay=3000 nochg' '/nic/update 200 nochg'
   start_program "$(account_settings)" || return
   local seen
   wait_requests /nic/update 1 || { fail "no update request"; return; }

@@ -92,6 +92,12 @@ ip netns exec "$ns" wine cmd /k <"$work/keeper.fifo" >/dev/null 2>&1 &
 keeper_pid=$!
 exec 9>"$work/keeper.fifo"
 
+# Web addresses that the program hands to the shell are written to a file instead of opening a
+# browser: the prefix's handler for http runs cmd's echo.
+urls="$work/opened-urls"
+ip netns exec "$ns" wine reg add 'HKLM\Software\Classes\http\shell\open\command' /ve /f \
+  /d "C:\\windows\\system32\\cmd.exe /c echo %1>>Z:${urls//\//\\}" >/dev/null 2>&1
+
 # --- helpers -----------------------------------------------------------------------------------
 
 # drv COMMAND ARGS...: one UI driver call (output without Wine's carriage returns).
@@ -499,7 +505,31 @@ scenario_outdated_notice() {
   expect_count "$kMessageCaption" "0 0" 0
 }
 
-all_scenarios=(prompt_at_start no_prompt_with_password tray_menu second_window save_valid
+# The five website entries, in menu order after the first: each hands its page to the shell.
+scenario_website_entries() {
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  start_program "$(account_settings)" || return
+  local pages=(kPurchaseDomainPage kAddHostnamePage kControlPanelPage kSupportPage kDocumentationPage)
+  local expected= page downs
+  rm -f "$urls"
+  for ((downs = 2; downs <= 6; downs++)); do
+    page=${pages[downs - 2]}
+    expected+=$(sed -n "s/.*$page\[\] = \"\(.*\)\";/\1/p" "$here/../../engine/provider_config.h")$'\n'
+    drv tray 0x205
+    # shellcheck disable=SC2046
+    drv menukeys $(printf '0x28 %.0s' $(seq "$downs")) 0x0d || { fail "no menu for entry $downs"; return; }
+    local deadline=$((SECONDS + 10))
+    until (($(wc -l 2>/dev/null < "$urls" || echo 0) >= downs - 1)); do
+      ((SECONDS < deadline)) || { fail "entry $downs opened nothing"; return; }
+      sleep 0.2
+    done
+  done
+  local got
+  got=$(tr -d '\r' < "$urls")
+  [[ "$got"$'\n' == "$expected" ]] || fail "opened: $(printf '%q' "$got"), expected $(printf '%q' "$expected")"
+}
+
+all_scenarios=(prompt_at_start website_entries no_prompt_with_password tray_menu second_window save_valid
   save_refused activity_and_status busy_icon tab_keys outdated_notice)
 (($# > 0)) && all_scenarios=("$@")
 for name in "${all_scenarios[@]}"; do run_scenario "$name"; done

@@ -467,6 +467,10 @@ scenario_tab_keys() {
   local count selection visible step
   read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"
   [[ "$selection" == 0 && "$visible" == 1 ]] || { fail "tab state at open: $count $selection $visible"; return; }
+  drv key "$kSettingsCaption" 1200 0x22
+  sleep 0.3
+  read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"
+  [[ "$selection" == 0 ]] || fail "PageDown without Ctrl turned the page"
   for ((step = 1; step <= count; step++)); do
     drv key "$kSettingsCaption" 1200 0x22 ctrl
     read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"

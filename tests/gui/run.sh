@@ -51,15 +51,11 @@ trap cleanup_gui EXIT
 
 # --- display, prefix and namespace -----------------------------------------------------------
 
-display=
-for d in $(seq 57 99); do
-  [[ -e /tmp/.X$d-lock || -e /tmp/.X11-unix/X$d ]] || { display=$d; break; }
-done
-[[ -n "$display" ]] || { echo "FAIL gui set-up: no free X display"; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$artifacts/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and writes its number, so two runs at once cannot collide.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$artifacts/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$work/display" 2>/dev/null)"
 xdpyinfo >/dev/null 2>&1 || { echo "FAIL gui set-up: Xvfb did not start"; exit 1; }
 
 # A prefix whose first start was cut short lacks the user's environment: make it anew. The

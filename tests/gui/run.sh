@@ -32,7 +32,8 @@ readonly kMessageCaption="Zelquo IP Update Client Message"
 readonly kTrayCaption="Wine System Tray"
 readonly kFrame="class:ZelquoIucFrame"
 readonly kSection="[Zelquo IP Update Client]"
-# Where the tray window is moved, clear of the dialogs, which open at 0,0 without a window manager.
+# Where the tray window is moved: Wine puts it at the top left, where a dialog may cover it
+# (without a window manager nothing else moves windows apart).
 readonly kTrayX=700 kTrayY=700
 
 xvfb_pid= server_pid= program_pid= keeper_pid= ns=

@@ -3,6 +3,7 @@
 # settings window, its Activity page after a few update cycles, and a message dialog. Uses the
 # GUI test bed's set-up (Xvfb, private prefix, network namespace with the stand-in provider).
 #   gui-screenshots.sh [NATIVE_BUILD WINDOWS_BUILD]   (as root; PNGs in WINDOWS_BUILD/gui-screenshots)
+# Like tests/gui/run.sh, run it under `flock /tmp/zq-netns.lock` where others run namespace tests.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 native_build=${1:-$root/build/native}

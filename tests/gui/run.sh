@@ -4,6 +4,8 @@
 # at the stand-in provider. The UI driver (uidriver.exe) works the windows from outside; xdotool
 # gives real X input where the path through X matters (the tray icon, typing).
 #   run.sh NATIVE_BUILD WINDOWS_BUILD [SCENARIO...]     (as root; default: every scenario)
+# It makes a network namespace: where others may run namespace tests too, run it under
+# `flock /tmp/zq-netns.lock`.
 # Prints one PASS or FAIL line per scenario; a failed one leaves a screenshot, the settings file
 # and the stand-in's record under WINDOWS_BUILD/gui-tests/. Sourced by scripts/gui-screenshots.sh
 # with GUI_LIBRARY_ONLY=1, which uses the set-up and the helpers but runs no scenario.

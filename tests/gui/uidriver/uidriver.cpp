@@ -240,9 +240,17 @@ int main(int argc, char** argv) {
     return post.posted > 0 ? 0 : Fail("no window of class", kTrayWindowClass);
   }
   if (command == "menukeys") {
+    // A menu window is found before it is shown, and a hidden one may linger from the last
+    // menu: only a visible one takes keys.
+    const std::string menu_spec = std::string("class:") + kMenuWindowClass;
     HWND menu = nullptr;
-    for (int i = 0; i < 50 && !(menu = FindWindowA(kMenuWindowClass, nullptr)); ++i) Sleep(100);
-    if (!menu || !IsWindowVisible(menu)) return 1;
+    for (int i = 0; i < 50; ++i) {
+      menu = FindWindowBySpec(menu_spec);
+      if (menu && IsWindowVisible(menu)) break;
+      menu = nullptr;
+      Sleep(100);
+    }
+    if (!menu) return 1;
     for (int i = 2; i < argc; ++i) {
       PostMessageA(menu, WM_KEYDOWN, static_cast<WPARAM>(ParseNumber(argv[i])), 0);
     }

@@ -8,6 +8,8 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth
+  # The GUI tests: X tools, screenshots, and Wine's fonts (before any Wine prefix is made, or
+  # the prefix's dialogs and menus draw no text).
   xdotool imagemagick x11-utils fonts-wine
   iproute2 procps util-linux libcap2-bin
 )

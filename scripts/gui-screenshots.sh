@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Writes screenshots of the tray program under Wine for a look by eye: the tray menu open, the
+# settings window, its Activity page after a few update cycles, and a message dialog. Uses the
+# GUI test bed's set-up (Xvfb, private prefix, network namespace with the stand-in provider).
+#   gui-screenshots.sh [NATIVE_BUILD WINDOWS_BUILD]   (as root; PNGs in WINDOWS_BUILD/gui-screenshots)
+# Like tests/gui/run.sh, run it under `flock /tmp/zq-netns.lock` where others run namespace tests.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+native_build=${1:-$root/build/native}
+windows_build=${2:-$root/build/windows}
+out="$windows_build/gui-screenshots"
+rm -rf "$out" && mkdir -p "$out"
+
+GUI_LIBRARY_ONLY=1 source "$root/tests/gui/run.sh" "$native_build" "$windows_build"
+scenario=screenshots
+dir="$work/$scenario"
+shot() { import -window "$1" "$out/$2.png" 2>/dev/null && echo "wrote $out/$2.png"; }
+window_id() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
+
+# Two answers that do not settle, then one that does: three cycles two seconds apart.
+start_server "$kIpRule" '/nic/update 200 dnserr' '/nic/update 200 dnserr' \
+  '/nic/update 200 good 203.0.113.77' '/authcheck.asp 200 false'
+start_program "$(account_settings 2)" || exit 1
+
+tray_click 3
+drv menukeys >/dev/null || fail "no menu"
+sleep 0.5
+shot root tray-menu
+drv menukeys 0x1b >/dev/null
+
+drv tray 0x203
+drv wait "$kSettingsCaption" 10000 || fail "no settings window"
+wait_requests /nic/update 3 20 || fail "fewer than three update requests"
+sleep 2
+shot "$(window_id "$kSettingsCaption")" settings-activity
+shot root settings-activity-root
+
+drv settext "$kSettingsCaption" 1074 alice
+drv settext "$kSettingsCaption" 1075 secret
+drv click "$kSettingsCaption" 1
+drv wait "$kMessageCaption" 10000 || fail "no message dialog"
+sleep 0.5
+shot "$(window_id "$kMessageCaption")" message
+shot root message-root
+drv click "$kMessageCaption" 1
+stop_program
+((scenario_failed == 0))

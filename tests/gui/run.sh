@@ -348,7 +348,8 @@ password=n\`^m\`oI
   expect_count "$kSettingsCaption" "0 0" 0
 }
 
-# The menu's entries, run by keys: the first opens a settings window, the seventh and last exits.
+# The menu's entries, run by keys: the first opens a settings window, the seventh and last exits
+# without a sign-off request.
 scenario_tray_menu() {
   start_server "$kIpRule" '/nic/update 200 nochg'
   start_program "$(account_settings)" || return
@@ -360,10 +361,15 @@ scenario_tray_menu() {
   drv wait "$kSettingsCaption" 10000 || fail "Down, Return did not open the main panel"
   drv click "$kSettingsCaption" 2
   expect_count "$kSettingsCaption" "1 0" || return
+  wait_requests /nic/update 1 || fail "no update request"
+  local before
+  before=$(wc -l < "$work/record")
   drv tray 0x205
   drv menukeys 0x28 0x28 0x28 0x28 0x28 0x28 0x28 0x0d || { fail "no menu for the seventh entry"; return; }
   drv gone "$kFrame" 10000 || { fail "the seventh entry did not exit"; return; }
   tray_hidden 5 || fail "the icon stayed in the tray after Exit"
+  # The stored sign-off choice is the default "no change": Exit sends nothing.
+  (($(wc -l < "$work/record") == before)) || fail "Exit sent: $(tail -n +$((before + 1)) "$work/record" | cut -f3)"
 }
 
 # Double-click opens a settings window; a second "Open the main panel" opens a second one; Close

@@ -308,6 +308,58 @@ account_settings() {
 readonly kIpRule='/ipcheck.asp 200 ip203.0.113.77'
 readonly kSecretMd5=$(md5 secret)
 
+readonly kNewDomain="New Domain Name" kNewAlias="New Alias"
+
+# expect_lines WINDOW ID EXPECTED: the list box's lines, one per line.
+expect_lines() {
+  local got
+  got=$(drv list "$1" "$2")
+  [[ "$got" == "$3" ]] || fail "list $2: got $(printf '%q' "$got"), expected $(printf '%q' "$3")"
+}
+
+# expect_settings KEY=VALUE...: each key's value in the settings file ("KEY=" for empty).
+expect_settings() {
+  local pair
+  for pair in "$@"; do
+    [[ "$(settings_value "${pair%%=*}")" == "${pair#*=}" ]] ||
+      fail "${pair%%=*} is '$(settings_value "${pair%%=*}")', expected '${pair#*=}'"
+  done
+}
+
+# dialog_ok CAPTION: OK on the small dialog, which must close.
+dialog_ok() { drv click "$1" 1; drv gone "$1" 5000 || fail "OK did not close \"$1\""; }
+
+# open_settings: the settings window from a double-click on the icon.
+open_settings() {
+  drv tray 0x203
+  drv wait "$kSettingsCaption" 10000 || { fail "a double-click opened no window"; return 1; }
+}
+
+# wait_settings KEY VALUE [SECONDS]
+wait_settings() {
+  local deadline=$((SECONDS + ${3:-5}))
+  until [[ "$(settings_value "$1")" == "$2" ]]; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+
+# show_page INDEX: the page at INDEX brought up by Right keys on the tab control.
+show_page() {
+  local count selection visible tries
+  for ((tries = 0; tries < 8; tries++)); do
+    read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"
+    [[ "$selection" == "$1" ]] && return 0
+    drv key "$kSettingsCaption" 1200 0x27
+    sleep 0.2
+  done
+  fail "page $1 could not be shown (selection $selection)"
+  return 1
+}
+
+# save_page ID: Save on the page that holds control ID.
+save_page() { drv click "$kSettingsCaption" "$1/1"; }
+
 [[ -n "${GUI_LIBRARY_ONLY:-}" ]] && return 0
 
 # --- scenarios ---------------------------------------------------------------------------------
@@ -549,35 +601,6 @@ scenario_website_entries() {
   [[ "$got"$'\n' == "$expected" ]] || fail "opened: $(printf '%q' "$got"), expected $(printf '%q' "$expected")"
 }
 
-# --- the pages and Exit --------------------------------------------------------------------------
-
-readonly kNewDomain="New Domain Name" kNewAlias="New Alias"
-
-# expect_lines WINDOW ID EXPECTED: the list box's lines, one per line.
-expect_lines() {
-  local got
-  got=$(drv list "$1" "$2")
-  [[ "$got" == "$3" ]] || fail "list $2: got $(printf '%q' "$got"), expected $(printf '%q' "$3")"
-}
-
-# expect_settings KEY=VALUE...: each key's value in the settings file ("KEY=" for empty).
-expect_settings() {
-  local pair
-  for pair in "$@"; do
-    [[ "$(settings_value "${pair%%=*}")" == "${pair#*=}" ]] ||
-      fail "${pair%%=*} is '$(settings_value "${pair%%=*}")', expected '${pair#*=}'"
-  done
-}
-
-# dialog_ok CAPTION: OK on the small dialog, which must close.
-dialog_ok() { drv click "$1" 1; drv gone "$1" 5000 || fail "OK did not close \"$1\""; }
-
-# open_settings: the settings window from a double-click on the icon.
-open_settings() {
-  drv tray 0x203
-  drv wait "$kSettingsCaption" 10000 || { fail "a double-click opened no window"; return 1; }
-}
-
 # Names and aliases: invalid entries bring the message and the dialog back, Cancel stores nothing,
 # Remove renumbers the keys behind the removed one, Remove All then Add starts again at 1.
 scenario_domain_names() {
@@ -646,31 +669,6 @@ domain_name3=b.example
   dialog_ok "$kNewDomain"
   wait_settings numofdomainnames 1 && expect_settings domain_name1=f.example || fail "f.example not stored first"
 }
-
-# wait_settings KEY VALUE [SECONDS]
-wait_settings() {
-  local deadline=$((SECONDS + ${3:-5}))
-  until [[ "$(settings_value "$1")" == "$2" ]]; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.2
-  done
-}
-
-# show_page INDEX: the page at INDEX brought up by Right keys on the tab control.
-show_page() {
-  local count selection visible tries
-  for ((tries = 0; tries < 8; tries++)); do
-    read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"
-    [[ "$selection" == "$1" ]] && return 0
-    drv key "$kSettingsCaption" 1200 0x27
-    sleep 0.2
-  done
-  fail "page $1 could not be shown (selection $selection)"
-  return 1
-}
-
-# save_page ID: Save on the page that holds control ID.
-save_page() { drv click "$kSettingsCaption" "$1/1"; }
 
 # Each connection type saved: the file, then the fresh update's request (its port and address).
 scenario_connection_type() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Writes screenshots of the tray program under Wine for a look by eye: the tray menu open, the
-# settings window, its Activity page after a few update cycles, and a message dialog. Uses the
+# settings window, its Activity page after a few update cycles, a message dialog, every page with
+# stored content (each Connection Type choice) and the two small dialogs of the Domain Names page. Uses the
 # GUI test bed's set-up (Xvfb, private prefix, network namespace with the stand-in provider).
 #   gui-screenshots.sh [NATIVE_BUILD WINDOWS_BUILD]   (as root; PNGs in WINDOWS_BUILD/gui-screenshots)
 # Like tests/gui/run.sh, run it under `flock /tmp/zq-netns.lock` where others run namespace tests.
@@ -43,5 +44,54 @@ sleep 0.5
 shot "$(window_id "$kMessageCaption")" message
 shot root message-root
 drv click "$kMessageCaption" 1
+stop_program
+
+# The pages, with three names, two aliases and an ignore list stored.
+dir="$work/pages"
+start_server "$kIpRule" '/nic/update 200 nochg'
+start_program "$(account_settings)
+numofdomainnames=3
+domain_name1=home.example
+domain_name2=office.example
+domain_name3=lab.example
+numofaliases=2
+alias_alias1=www
+alias_domain_name1=home.example
+alias_alias2=mail
+alias_domain_name2=office.example
+numofignoreip=2
+ignoreip1=192.168.
+ignoreip2=10.0.0.1
+ipmethod=1
+signoffmethod=3
+signoffone=192
+signofftwo=0
+signoffthree=2
+signofffour=9
+" || exit 1
+drv tray 0x203
+drv wait "$kSettingsCaption" 10000 || fail "no settings window"
+settings_window=$(window_id "$kSettingsCaption")
+show_page 1 && shot "$settings_window" page-domain-names
+drv click "$kSettingsCaption" 1052
+drv wait "New Domain Name" 5000 && sleep 0.5 && shot "$(window_id "New Domain Name")" dialog-new-domain
+drv click "New Domain Name" 2
+drv gone "New Domain Name" 5000
+drv click "$kSettingsCaption" 1049
+drv wait "New Alias" 5000 && sleep 0.5 && shot "$(window_id "New Alias")" dialog-new-alias
+drv click "New Alias" 2
+drv gone "New Alias" 5000
+show_page 2
+# Each choice as a reopened window would show it: clicked and saved.
+drv setip "$kSettingsCaption" 1019 192 0 2 44
+for radio in 1020 1021 1022 1023; do
+  drv click "$kSettingsCaption" "$radio"
+  [[ $radio == 1023 ]] && drv click "$kSettingsCaption" 1037
+  save_page "$radio"
+  sleep 0.5
+  shot "$settings_window" "page-connection-type-$((radio - 1020))"
+done
+show_page 3 && sleep 0.3 && shot "$settings_window" page-ignore-ip-list
+show_page 4 && sleep 0.3 && shot "$settings_window" page-sign-off
 stop_program
 ((scenario_failed == 0))

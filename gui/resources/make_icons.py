@@ -19,19 +19,26 @@ BUSY = {"globe": (245, 160, 20), "rim": (150, 80, 0), "grid": (255, 235, 180), "
 def globe_coverage(x, y, size, palette, with_arrow):
     """The colour (r, g, b, a) of one sample point, coordinates in pixels of a size x size image."""
     c = size / 2.0
-    radius = size * (0.36 if with_arrow else 0.46)
+    # At 16 pixels the busy icon is a plain disc inside a thick arrow with a large head, set apart
+    # by a gap: thin lines and grid details blur into one brown smudge at that size.
+    small = size <= 16
+    small_busy = small and with_arrow
+    radius = size * (0.27 if small_busy else 0.36 if with_arrow else 0.46)
     dx, dy = x - c, y - c
     dist = math.hypot(dx, dy)
     if with_arrow:
         # A ring around the globe, open at the upper right, with an arrow head at its open end.
-        ring_r, ring_w = size * 0.45, max(1.0, size * 0.07)
+        if small_busy:
+            ring_r, ring_w, gap_from, gap_to = size * 0.39, 2.3, 10.0, 80.0
+        else:
+            ring_r, ring_w, gap_from, gap_to = size * 0.45, max(1.0, size * 0.07), 20.0, 75.0
         angle = math.degrees(math.atan2(-dy, dx)) % 360.0
-        if abs(dist - ring_r) <= ring_w / 2 and not 20.0 < angle < 75.0:
+        if abs(dist - ring_r) <= ring_w / 2 and not gap_from < angle < gap_to:
             return palette["arrow"] + (255,)
-        # The head: a triangle pointing along the ring (clockwise) at 75 degrees.
-        tip_angle = math.radians(75.0)
+        # The head: a triangle pointing along the ring (clockwise) at the gap's upper end.
+        tip_angle = math.radians(gap_to)
         bx, by = c + ring_r * math.cos(tip_angle), c - ring_r * math.sin(tip_angle)
-        head = size * 0.17
+        head = size * (0.30 if small_busy else 0.17)
         # Direction of travel for a clockwise ring at that point (screen coordinates).
         tx, ty = math.sin(tip_angle), math.cos(tip_angle)
         nx, ny = -ty, tx
@@ -41,12 +48,13 @@ def globe_coverage(x, y, size, palette, with_arrow):
             return palette["arrow"] + (255,)
     if dist > radius:
         return (0, 0, 0, 0)
+    if small_busy:
+        return palette["globe"] + (255,)
     if dist > radius - max(1.0, size * 0.06):
         return palette["rim"] + (255,)
     line = max(0.6, size * 0.035)
     # Equator, two parallels and three meridians (ellipses of varying width); at 16 pixels only
     # the equator and the middle meridian, or the grid would drown the globe's colour.
-    small = size <= 16
     for lat in (0.0,) if small else (-0.5, 0.0, 0.5):
         if abs(dy - lat * radius) <= line:
             return palette["grid"] + (255,)

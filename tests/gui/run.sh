@@ -79,6 +79,8 @@ fi
 cat > "/etc/netns/$ns/hosts" <<HOSTS
 127.0.0.1 localhost
 127.0.0.1 dynupdate.zelquo.net ip1.zelquo.net ip2.zelquo.net
+198.51.100.41 $(hostname)
+198.51.100.42 $(hostname)
 HOSTS
 ip -n "$ns" addr add 198.51.100.41/32 dev lo
 ip -n "$ns" addr add 198.51.100.42/32 dev lo
@@ -306,6 +308,58 @@ account_settings() {
 readonly kIpRule='/ipcheck.asp 200 ip203.0.113.77'
 readonly kSecretMd5=$(md5 secret)
 
+readonly kNewDomain="New Domain Name" kNewAlias="New Alias"
+
+# expect_lines WINDOW ID EXPECTED: the list box's lines, one per line.
+expect_lines() {
+  local got
+  got=$(drv list "$1" "$2")
+  [[ "$got" == "$3" ]] || fail "list $2: got $(printf '%q' "$got"), expected $(printf '%q' "$3")"
+}
+
+# expect_settings KEY=VALUE...: each key's value in the settings file ("KEY=" for empty).
+expect_settings() {
+  local pair
+  for pair in "$@"; do
+    [[ "$(settings_value "${pair%%=*}")" == "${pair#*=}" ]] ||
+      fail "${pair%%=*} is '$(settings_value "${pair%%=*}")', expected '${pair#*=}'"
+  done
+}
+
+# dialog_ok CAPTION: OK on the small dialog, which must close.
+dialog_ok() { drv click "$1" 1; drv gone "$1" 5000 || fail "OK did not close \"$1\""; }
+
+# open_settings: the settings window from a double-click on the icon.
+open_settings() {
+  drv tray 0x203
+  drv wait "$kSettingsCaption" 10000 || { fail "a double-click opened no window"; return 1; }
+}
+
+# wait_settings KEY VALUE [SECONDS]
+wait_settings() {
+  local deadline=$((SECONDS + ${3:-5}))
+  until [[ "$(settings_value "$1")" == "$2" ]]; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+
+# show_page INDEX: the page at INDEX brought up by Right keys on the tab control.
+show_page() {
+  local count selection visible tries
+  for ((tries = 0; tries < 8; tries++)); do
+    read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"
+    [[ "$selection" == "$1" ]] && return 0
+    drv key "$kSettingsCaption" 1200 0x27
+    sleep 0.2
+  done
+  fail "page $1 could not be shown (selection $selection)"
+  return 1
+}
+
+# save_page ID: Save on the page that holds control ID.
+save_page() { drv click "$kSettingsCaption" "$1/1"; }
+
 [[ -n "${GUI_LIBRARY_ONLY:-}" ]] && return 0
 
 # --- scenarios ---------------------------------------------------------------------------------
@@ -346,7 +400,8 @@ password=n\`^m\`oI
   expect_count "$kSettingsCaption" "0 0" 0
 }
 
-# The menu's entries, run by keys: the first opens a settings window, the seventh and last exits.
+# The menu's entries, run by keys: the first opens a settings window, the seventh and last exits
+# without a sign-off request.
 scenario_tray_menu() {
   start_server "$kIpRule" '/nic/update 200 nochg'
   start_program "$(account_settings)" || return
@@ -358,10 +413,15 @@ scenario_tray_menu() {
   drv wait "$kSettingsCaption" 10000 || fail "Down, Return did not open the main panel"
   drv click "$kSettingsCaption" 2
   expect_count "$kSettingsCaption" "1 0" || return
+  wait_requests /nic/update 1 || fail "no update request"
+  local before
+  before=$(wc -l < "$work/record")
   drv tray 0x205
   drv menukeys 0x28 0x28 0x28 0x28 0x28 0x28 0x28 0x0d || { fail "no menu for the seventh entry"; return; }
   drv gone "$kFrame" 10000 || { fail "the seventh entry did not exit"; return; }
   tray_hidden 5 || fail "the icon stayed in the tray after Exit"
+  # The stored sign-off choice is the default "no change": Exit sends nothing.
+  (($(wc -l < "$work/record") == before)) || fail "Exit sent: $(tail -n +$((before + 1)) "$work/record" | cut -f3)"
 }
 
 # Double-click opens a settings window; a second "Open the main panel" opens a second one; Close
@@ -484,6 +544,8 @@ scenario_tab_keys() {
       fail "after Ctrl+PageDown $step of $count: selection $selection, $visible pages shown"
   done
   drv visible "$kSettingsCaption" 1000 || fail "the Activity page is not shown after the wrap"
+  # No names and no aliases stored: the Domain Names page is left out.
+  drv visible "$kSettingsCaption" 1055; (($? == 2)) || fail "a Domain Names page without names"
   drv key "$kSettingsCaption" 1200 0x21 ctrl
   read -r count selection visible <<<"$(drv tab "$kSettingsCaption")"
   [[ "$selection" == $((count - 1)) && "$visible" == 1 ]] ||
@@ -539,8 +601,182 @@ scenario_website_entries() {
   [[ "$got"$'\n' == "$expected" ]] || fail "opened: $(printf '%q' "$got"), expected $(printf '%q' "$expected")"
 }
 
+# Names and aliases: invalid entries bring the message and the dialog back, Cancel stores nothing,
+# Remove renumbers the keys behind the removed one, Remove All then Add starts again at 1.
+scenario_domain_names() {
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  start_program "$(account_settings)
+numofdomainnames=3
+domain_name1=c.example
+domain_name2=a.example
+domain_name3=b.example
+" || return
+  open_settings || return
+  drv visible "$kSettingsCaption" 1055; (($? != 2)) || fail "no Domain Names page with names stored"
+  expect_lines "$kSettingsCaption" 1055 $'a.example\nb.example\nc.example'
+  drv select "$kSettingsCaption" 1055 0 || fail "could not select the first name"
+  drv click "$kSettingsCaption" 1053
+  wait_settings numofdomainnames 2 || fail "Remove did not store two names"
+  expect_settings domain_name1=c.example domain_name2=b.example
+  expect_lines "$kSettingsCaption" 1055 $'b.example\nc.example'
+
+  drv click "$kSettingsCaption" 1052
+  drv wait "$kNewDomain" 5000 || { fail "Add opened no dialog"; return; }
+  drv settext "$kNewDomain" 1054 "bad name"
+  drv click "$kNewDomain" 1
+  drv wait "$kMessageCaption" 5000 || { fail "no message for an invalid name"; return; }
+  [[ "$(drv gettext "$kMessageCaption" 1001)" == "bad name is not a valid domain name. Please try again." ]] ||
+    fail "message: $(drv gettext "$kMessageCaption" 1001)"
+  dialog_ok "$kMessageCaption"
+  drv wait "$kNewDomain" 5000 || { fail "the dialog did not come back after the message"; return; }
+  [[ "$(drv gettext "$kNewDomain" 1054)" == "bad name" ]] || fail "the dialog lost the typed name"
+  type_into "$kNewDomain" 1054 d.example
+  dialog_ok "$kNewDomain"
+  wait_settings numofdomainnames 3 && expect_settings domain_name3=d.example || fail "d.example not stored"
+  drv click "$kSettingsCaption" 1052
+  drv wait "$kNewDomain" 5000 || { fail "Add opened no dialog"; return; }
+  drv settext "$kNewDomain" 1054 e.example
+  drv click "$kNewDomain" 2
+  drv gone "$kNewDomain" 5000 || fail "Cancel did not close the dialog"
+  expect_lines "$kSettingsCaption" 1055 $'b.example\nc.example\nd.example'
+
+  drv click "$kSettingsCaption" 1049
+  drv wait "$kNewAlias" 5000 || { fail "Add alias opened no dialog"; return; }
+  drv settext "$kNewAlias" 1050 "w w"
+  drv settext "$kNewAlias" 1051 b.example
+  drv click "$kNewAlias" 1
+  drv wait "$kMessageCaption" 5000 || { fail "no message for an invalid alias"; return; }
+  [[ "$(drv gettext "$kMessageCaption" 1001)" == "w w.b.example is not a valid hostname. Please try again." ]] ||
+    fail "alias message: $(drv gettext "$kMessageCaption" 1001)"
+  dialog_ok "$kMessageCaption"
+  drv wait "$kNewAlias" 5000 || { fail "the alias dialog did not come back"; return; }
+  drv settext "$kNewAlias" 1050 www
+  dialog_ok "$kNewAlias"
+  wait_settings numofaliases 1 || fail "the alias was not stored"
+  expect_settings alias_alias1=www alias_domain_name1=b.example
+  expect_lines "$kSettingsCaption" 1048 www.b.example
+  drv click "$kSettingsCaption" 1049
+  drv wait "$kNewAlias" 5000 && drv click "$kNewAlias" 2
+  drv gone "$kNewAlias" 5000 || fail "Cancel did not close the alias dialog"
+  expect_settings numofaliases=1
+
+  drv click "$kSettingsCaption" 1054
+  wait_settings numofdomainnames 0 || fail "Remove All did not store 0"
+  expect_lines "$kSettingsCaption" 1055 ""
+  drv click "$kSettingsCaption" 1052
+  drv wait "$kNewDomain" 5000 || { fail "Add opened no dialog"; return; }
+  drv settext "$kNewDomain" 1054 f.example
+  dialog_ok "$kNewDomain"
+  wait_settings numofdomainnames 1 && expect_settings domain_name1=f.example || fail "f.example not stored first"
+}
+
+# Each connection type saved: the file, then the fresh update's request (its port and address).
+scenario_connection_type() {
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  start_program "$(account_settings)
+numofdomainnames=1
+domain_name1=a.example
+" || return
+  open_settings || return
+  wait_requests /nic/update 1 || { fail "no first update"; return; }
+  local radio method before
+  for radio in 1021 1022 1020; do
+    method=$((radio - 1020))
+    drv click "$kSettingsCaption" "$radio"
+    before=$(requests /nic/update | wc -l)
+    save_page "$radio"
+    wait_settings ipmethod "$method" || fail "ipmethod $(settings_value ipmethod) after saving $radio"
+    expect_settings ipaddress= serverport=80
+    wait_requests /nic/update $((before + 1)) || fail "no fresh update after saving method $method"
+  done
+  drv setip "$kSettingsCaption" 1019 192 0 2 44
+  drv click "$kSettingsCaption" 1023
+  drv click "$kSettingsCaption" 1037
+  before=$(requests /nic/update | wc -l)
+  save_page 1023
+  wait_settings ipmethod 3 || fail "ipmethod $(settings_value ipmethod) after saving the static address"
+  expect_settings one=192 two=0 three=2 four=44 serverport=8245
+  wait_requests /nic/update $((before + 1)) || { fail "no fresh update after saving the static address"; return; }
+  local last
+  last=$(grep -P '\t/nic/update' "$work/record" | tail -1)
+  [[ "$last" == 8245* ]] || fail "the update after choosing port 8245 came on $(cut -f1 <<<"$last")"
+  [[ "$last" == *myip=192.0.2.44* ]] || fail "the static address was not sent: $(cut -f3 <<<"$last")"
+}
+
+# An ignored address: once added, the next client-side detection passes over it; once removed,
+# it is sent again. The machine's name resolves to 198.51.100.41 and .42 in the namespace.
+scenario_ignore_list() {
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  start_program "$(account_settings)
+numofdomainnames=1
+domain_name1=a.example
+ipmethod=0
+" || return
+  open_settings || return
+  wait_requests /nic/update 1 || { fail "no first update"; return; }
+  local first before
+  first=$(requests /nic/update | tail -1 | sed -n 's/.*myip=\([0-9.]*\).*/\1/p')
+  [[ "$first" == 198.51.100.4[12] ]] || { fail "first update: $(requests /nic/update | tail -1)"; return; }
+  show_page 3 || return
+  before=$(requests /nic/update | wc -l)
+  type_into "$kSettingsCaption" 1032 "$first"
+  drv click "$kSettingsCaption" 1010
+  wait_settings numofignoreip 1 && expect_settings "ignoreip1=$first" || fail "the entry was not stored"
+  wait_text "$kSettingsCaption" 1001 "^${first//./\\.}\$" 5 || fail "list: $(cat "$work/text")"
+  wait_requests /nic/update $((before + 1)) || { fail "no update after the entry was added"; return; }
+  [[ "$(requests /nic/update | tail -1)" == *myip=198.51.100.4[12]* && "$(requests /nic/update | tail -1)" != *myip=$first* ]] ||
+    fail "after adding $first: $(requests /nic/update | tail -1)"
+  before=$(requests /nic/update | wc -l)
+  drv click "$kSettingsCaption" 1011
+  wait_settings numofignoreip 0 || fail "Remove IP did not store 0"
+  wait_text "$kSettingsCaption" 1001 '^$' 5 || fail "list after removal: $(cat "$work/text")"
+  wait_requests /nic/update $((before + 1)) || { fail "no update after the entry was removed"; return; }
+  [[ "$(requests /nic/update | tail -1)" == *myip=$first* ]] || fail "after removal: $(requests /nic/update | tail -1)"
+}
+
+# Each sign-off choice saved, then Exit with "0.0.0.0": one request per name, then per alias, in
+# order, and the program ends with its icon gone.
+scenario_sign_off() {
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  start_program "$(account_settings)
+numofdomainnames=2
+domain_name1=a.example
+domain_name2=b.example
+numofaliases=1
+alias_alias1=www
+alias_domain_name1=a.example
+" || return
+  open_settings || return
+  drv setip "$kSettingsCaption" 1024 192 0 2 9
+  drv click "$kSettingsCaption" 1025
+  save_page 1025
+  wait_settings signoffmethod 3 || fail "signoffmethod $(settings_value signoffmethod) for the given address"
+  expect_settings signoffone=192 signofftwo=0 signoffthree=2 signofffour=9 ipaddress=
+  local radio
+  for radio in 1017 1016 1015; do
+    drv click "$kSettingsCaption" "$radio"
+    save_page "$radio"
+    wait_settings signoffmethod $((1017 - radio)) || fail "signoffmethod $(settings_value signoffmethod) for $radio"
+  done
+  wait_requests /nic/update 1 || fail "no first update"
+  sleep 1
+  local before
+  before=$(wc -l < "$work/record")
+  drv tray 0x205
+  drv menukeys 0x28 0x28 0x28 0x28 0x28 0x28 0x28 0x0d || { fail "no menu for Exit"; return; }
+  drv gone "$kFrame" 15000 || { fail "Exit did not end the program"; return; }
+  tray_hidden 5 || fail "the icon stayed in the tray after Exit"
+  local got expected
+  got=$(tail -n +$((before + 1)) "$work/record" | cut -f3)
+  expected=$(printf '%s\n' "/nic/update?myip=0.0.0.0&password=secret&hostname=a.example" \
+    "/nic/update?myip=0.0.0.0&password=secret&hostname=b.example" \
+    "/nic/update?myip=0.0.0.0&password=secret&hostname=a.example&alias=www")
+  [[ "$got" == "$expected" ]] || fail "sign-off requests: $(printf '%q' "$got")"
+}
+
 all_scenarios=(prompt_at_start website_entries no_prompt_with_password tray_menu second_window save_valid
-  save_refused activity_and_status busy_icon tab_keys outdated_notice)
+  save_refused activity_and_status busy_icon tab_keys outdated_notice domain_names connection_type ignore_list
+  sign_off)
 (($# > 0)) && all_scenarios=("$@")
 for name in "${all_scenarios[@]}"; do run_scenario "$name"; done
 echo "gui-tests: $passed passed, $failed failed"

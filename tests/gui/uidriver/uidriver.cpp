@@ -5,7 +5,8 @@
 // A WINDOW argument is a caption, or "class:NAME" for a window class. With several top-level
 // windows of that name, the first visible one is used (the first one at all when none is
 // visible). A control ID is searched among the window's children first, then among every
-// descendant (the pages inside the tab control), so page controls need no path.
+// descendant (the pages inside the tab control), so page controls need no path. "A/B" names
+// control B beside control A (the Save button, id 1, of the page that holds control A).
 //
 //   wait WINDOW [MS]            until such a window is visible (default 10000 ms)
 //   gone WINDOW [MS]            until no such window exists
@@ -14,6 +15,9 @@
 //   gettext WINDOW ID           prints the text (ID 0: the window's own caption)
 //   click WINDOW ID             posts BM_CLICK, so a modal box it opens cannot block the driver
 //   check WINDOW ID             prints BM_GETCHECK
+//   list WINDOW ID              prints a list box's lines
+//   select WINDOW ID INDEX      LB_SETCURSEL
+//   setip WINDOW ID A B C D     IPM_SETADDRESS on an IP-address control
 //   visible WINDOW ID           exit 0 when the control is visible
 //   key WINDOW ID VK [ctrl] [shift]
 //                               posts WM_KEYDOWN and WM_KEYUP of VK (hex or decimal) to the
@@ -110,7 +114,11 @@ bool ResolveControl(const char* spec, const char* id_text, HWND& control) {
     Fail("no window", spec);
     return false;
   }
-  control = FindControl(window, static_cast<int>(ParseNumber(id_text)));
+  char* rest = nullptr;
+  control = FindControl(window, static_cast<int>(std::strtol(id_text, &rest, 0)));
+  if (control && *rest == '/') {
+    control = GetDlgItem(GetParent(control), static_cast<int>(ParseNumber(rest + 1)));
+  }
   if (!control) {
     Fail("no control", id_text);
     return false;
@@ -207,8 +215,8 @@ int CountVisiblePages(HWND tab) {
 }
 
 int Usage() {
-  std::fputs("usage: uidriver wait|gone|count|settext|gettext|click|check|visible|key|tab|tray|"
-             "menukeys|center|close ...\n",
+  std::fputs("usage: uidriver wait|gone|count|settext|gettext|click|check|list|select|setip|visible|key|"
+             "tab|tray|menukeys|center|close ...\n",
              stderr);
   return 2;
 }
@@ -304,6 +312,40 @@ int main(int argc, char** argv) {
     }
     std::printf("%d\n", static_cast<int>(state));
     return 0;
+  }
+  if (command == "list") {
+    // LB_GETTEXT from another process comes back as UTF-16 under Wine: ask for it as such.
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutA(control, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count)) return 1;
+    for (DWORD_PTR i = 0; i < count; ++i) {
+      DWORD_PTR length = 0;
+      SendMessageTimeoutW(control, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length);
+      std::wstring wide(length + 1, L'\0');
+      DWORD_PTR copied = 0;
+      SendMessageTimeoutW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()), SMTO_ABORTIFHUNG,
+                          kSendTimeoutMs, &copied);
+      char line[1024] = {};
+      WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(copied), line, sizeof line - 1, nullptr,
+                          nullptr);
+      std::printf("%s\n", line);
+    }
+    return 0;
+  }
+  if (command == "select") {
+    if (!argument(4)) return Usage();
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(control, LB_SETCURSEL, static_cast<WPARAM>(ParseNumber(argv[4])), 0,
+                               SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) && result != static_cast<DWORD_PTR>(LB_ERR)
+               ? 0
+               : 1;
+  }
+  if (command == "setip") {
+    if (!argument(7)) return Usage();
+    const LPARAM address = MAKEIPADDRESS(ParseNumber(argv[4]), ParseNumber(argv[5]), ParseNumber(argv[6]),
+                                         ParseNumber(argv[7]));
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(control, IPM_SETADDRESS, 0, address, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) ? 0
+                                                                                                              : 1;
   }
   if (command == "visible") {
     return IsWindowVisible(control) ? 0 : 1;

@@ -39,11 +39,7 @@ class UpdatePassesTest : public ::testing::Test {
 
   void SetPassword(std::string_view clear) { settings_.Write(keys::kPassword, ScrambleText(clear)); }
 
-  [[nodiscard]] std::vector<std::string> Targets() const {
-    std::vector<std::string> targets;
-    for (const auto& request : server_.Requests()) targets.push_back(request.target);
-    return targets;
-  }
+  [[nodiscard]] std::vector<std::string> Targets() const { return server_.Targets(); }
 
   testing::CScratchFolder folder_;
   CSettingsFile settings_{folder_.File(kSettingsFileName)};

@@ -41,11 +41,7 @@ class SaveAccountTest : public ::testing::Test {
     context_.request_fresh_update = [this] { ++fresh_updates_; };
   }
 
-  [[nodiscard]] std::vector<std::string> Targets() const {
-    std::vector<std::string> targets;
-    for (const auto& request : server_.Requests()) targets.push_back(request.target);
-    return targets;
-  }
+  [[nodiscard]] std::vector<std::string> Targets() const { return server_.Targets(); }
 
   testing::CScratchFolder folder_;
   CSettingsFile settings_{folder_.File(kSettingsFileName)};

@@ -30,11 +30,7 @@ class SignOffTest : public ::testing::Test {
     for (const auto& [key, value] : values) ASSERT_TRUE(settings_.WriteText(key, value));
   }
 
-  [[nodiscard]] std::vector<std::string> Targets() const {
-    std::vector<std::string> targets;
-    for (const auto& request : server_.Requests()) targets.push_back(request.target);
-    return targets;
-  }
+  [[nodiscard]] std::vector<std::string> Targets() const { return server_.Targets(); }
 
   testing::CScratchFolder folder_;
   CSettingsFile settings_{folder_.File(kSettingsFileName)};

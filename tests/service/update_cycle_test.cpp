@@ -51,11 +51,7 @@ class UpdateCycleTest : public ::testing::Test {
     settings_.AppendRow(keys::kAliases, {alias, host});
   }
 
-  [[nodiscard]] std::vector<std::string> Targets() const {
-    std::vector<std::string> targets;
-    for (const auto& request : server_.Requests()) targets.push_back(request.target);
-    return targets;
-  }
+  [[nodiscard]] std::vector<std::string> Targets() const { return server_.Targets(); }
   [[nodiscard]] bool Logged(std::string_view text) const {
     return std::find(activity_.begin(), activity_.end(), text) != activity_.end();
   }

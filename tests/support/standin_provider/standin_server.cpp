@@ -555,6 +555,12 @@ std::vector<RecordedRequest> Server::Requests() const {
   return impl_->records;
 }
 
+std::vector<std::string> Server::Targets() const {
+  std::vector<std::string> targets;
+  for (const RecordedRequest& request : Requests()) targets.push_back(request.target);
+  return targets;
+}
+
 std::size_t Server::RequestCount() const {
   std::lock_guard lock(impl_->mutex);
   return impl_->records.size();

@@ -107,6 +107,8 @@ class Server {
   void SetRequestObserver(std::function<void(const RecordedRequest&)> observer);
 
   [[nodiscard]] std::vector<RecordedRequest> Requests() const;
+  // The request targets alone, in arrival order.
+  [[nodiscard]] std::vector<std::string> Targets() const;
   [[nodiscard]] std::size_t RequestCount() const;
   void ClearRequests();
   // True once at least `count` requests are recorded; false when `timeout` ran out first.

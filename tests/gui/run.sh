@@ -463,12 +463,12 @@ password=
   # The fresh update that Save requests sends a location check of its own soon after.
   got=$(requests '/authcheck.asp|/locationcheck.asp' | head -2)
   [[ "$got" == "$expected" ]] || fail "checks: got $(printf '%q' "$got"), expected $(printf '%q' "$expected")"
-  sleep 0.5
+  # Save writes the location last.
+  wait_settings location home1 || fail "location stored: $(settings_value location)"
   [[ "$(settings_value username)" == alice ]] || fail "username stored: $(settings_value username)"
   local stored
   stored=$(settings_value password)
   [[ ${#stored} -eq 7 && "$(unscramble "$stored")" == secret ]] || fail "password stored as '$stored'"
-  [[ "$(settings_value location)" == home1 ]] || fail "location stored: $(settings_value location)"
   expect_count "$kMessageCaption" "0 0" 0
   drv visible "$kSettingsCaption" 1074 || fail "the window did not stay open after Save"
 }
@@ -494,8 +494,7 @@ password=
   drv click "$kMessageCaption" 1
   drv gone "$kMessageCaption" 5000 || fail "OK did not close the message"
   wait_text "$kSettingsCaption" 1075 '^$' 5 || fail "password field kept: $(cat "$work/text")"
-  sleep 0.5
-  [[ -z "$(settings_value password)" ]] || fail "stored password kept: $(settings_value password)"
+  wait_settings password "" || fail "stored password kept: $(settings_value password)"
   [[ "$(requests /authcheck.asp)" == "/authcheck.asp?username=alice&password=$kSecretMd5" ]] ||
     fail "account check: $(requests /authcheck.asp)"
 }

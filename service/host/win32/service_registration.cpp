@@ -10,6 +10,8 @@
 
 #include "host/event_source_list.h"
 #include "host/service_host.h"
+#include "host/win32/settings_access.h"
+#include "settings/settings_path.h"
 
 namespace zelquo::service {
 namespace {
@@ -127,6 +129,8 @@ bool CServiceHost::Install() {
                      static_cast<DWORD>(Description().size() + 1));
     }
   }
+  // Users who run the tray program must be able to save their settings; an existing file keeps its list.
+  win32::CreateSettingsFile(GetSettingsPath());
   LogEvent(EventType::kInformation, message_ids::kInstalled, DisplayName());
   return true;
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "host/command_file_trust.h"
+#include "host/win32/settings_access.h"
 #include "test_files.h"
 
 namespace zelquo::service {
@@ -50,12 +51,17 @@ TEST_P(SecurityDescriptorTrustTest, JudgesOwnerAndAllowEntries) {
 }
 
 const std::string kInstalled = "O:BAG:SYD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
+// The lists the service's install step may give the settings file, owned by the administrators.
+const std::string kShared = std::string("O:BA") + win32::kSharedSettingsAccess;
+const std::string kLocked = std::string("O:BA") + win32::kLockedSettingsAccess;
 
 INSTANTIATE_TEST_SUITE_P(
     Descriptors, SecurityDescriptorTrustTest,
     ::testing::Values(
         // As installed under Program Files: users may read and run, nothing more.
         DescriptorCase{kInstalled, std::nullopt},
+        DescriptorCase{kLocked, std::nullopt},
+        DescriptorCase{kShared, "S-1-5-32-545 may change it"},
         DescriptorCase{"O:SYD:(A;;FA;;;SY)(A;;FR;;;WD)", std::nullopt},
         DescriptorCase{"O:" + std::string(kTrustedInstaller) + "D:(A;;FA;;;" + kTrustedInstaller + ")(A;;FA;;;BA)",
                        std::nullopt},
@@ -134,6 +140,43 @@ TEST(CommandFileRefusalOnFiles, LooksAtEveryFolderAboveTheFile) {
 
   LetEverybodyChange(scratch.Path().string());
   EXPECT_EQ(CommandFileRefusal(file), Refusal(scratch.Path().string()));
+}
+
+// The install step creates the file with its list, and leaves a file that is already there alone.
+TEST(CreateSettingsFile, CreatesOnlyAMissingFile) {
+  testing::CScratchFolder scratch;
+  const std::string file = scratch.File("ZelquoIUC.ini");
+  ASSERT_TRUE(win32::CreateSettingsFile(file));
+  EXPECT_EQ(std::filesystem::file_size(file), 0u);
+
+  testing::WriteBytes(file, "[Zelquo IP Update Client]\r\n");
+  EXPECT_FALSE(win32::CreateSettingsFile(file, win32::kLockedSettingsAccess));
+  EXPECT_EQ(std::filesystem::file_size(file), 27u);
+  EXPECT_FALSE(win32::CreateSettingsFile(scratch.File("missing\\ZelquoIUC.ini")));
+}
+
+// Everybody may write the scratch file: the shared list, applied to it, takes that right away
+// again (the only group entries Wine keeps are the owner's and everybody's).
+TEST(CreateSettingsFile, ReplacesTheFoldersInheritedList) {
+  testing::CScratchFolder scratch;
+  LetEverybodyChange(scratch.Path().string());
+  const std::string file = scratch.File("ZelquoIUC.ini");
+  testing::WriteBytes(file, "");
+  LetEverybodyChange(file);
+  ASSERT_NE(CommandFileRefusal(file), std::nullopt);
+  std::filesystem::remove(file);
+
+  ASSERT_TRUE(win32::CreateSettingsFile(file));
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoA(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                  nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  std::unique_ptr<void, LocalFreer> descriptor_owner(descriptor);
+  char* sddl = nullptr;
+  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                                  DACL_SECURITY_INFORMATION, &sddl, nullptr));
+  std::unique_ptr<char, LocalFreer> sddl_owner(sddl);
+  EXPECT_EQ(std::string(sddl).find(";;;WD)"), std::string::npos) << sddl;
 }
 
 }  // namespace

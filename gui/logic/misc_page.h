@@ -24,7 +24,7 @@ inline constexpr char kAutorunFailedMessage[] =
 
 // The text beside the status light and the left edge of its 16-pixel image in the light's strip.
 struct ServiceStateDisplay {
-  const char* text;
+  std::string_view text;
   int image_offset;
   bool operator==(const ServiceStateDisplay&) const = default;
 };

@@ -87,7 +87,7 @@ void CMiscPage::RefreshState() {
   const ServiceStateDisplay shown =
       manager.Open() ? DisplayForServiceState(manager.QueryState(kServiceName)) : UnknownServiceStateDisplay();
   state_text_ = shown.text;
-  SetDlgItemTextA(Window(), IDC_SERVICE_STATE, shown.text);
+  SetDlgItemTextA(Window(), IDC_SERVICE_STATE, state_text_.c_str());
   light_.SetImageOffset(shown.image_offset);
 }
 

@@ -93,5 +93,6 @@ for radio in 1020 1021 1022 1023; do
 done
 show_page 3 && sleep 0.3 && shot "$settings_window" page-ignore-ip-list
 show_page 4 && sleep 0.3 && shot "$settings_window" page-sign-off
+show_page 5 && sleep 0.3 && shot "$settings_window" page-misc
 stop_program
 ((scenario_failed == 0))

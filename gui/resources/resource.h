@@ -62,6 +62,21 @@
 #define IDC_SIGN_OFF_GIVEN_ADDRESS 1025
 #define IDC_SIGN_OFF_ADDRESS_IP 1024
 
+#define IDD_MISC_PAGE 146
+#define IDC_SERVICE_INSTALL 1048
+#define IDC_SERVICE_START 1044
+#define IDC_SERVICE_STOP 1046
+#define IDC_SERVICE_RESTART 1045
+#define IDC_SERVICE_LIGHT 1047
+#define IDC_SERVICE_STATE 1052
+#define IDC_EXECUTE_COMMAND 1057
+#define IDC_COMMAND 1058
+#define IDC_POLL_INTERVAL 1033
+#define IDC_AUTORUN 1060
+#define IDC_MISC_SAVE 1059
+// The status light's strip of four 16 x 16 images: stopped, running, paused, not installed.
+#define IDB_SERVICE_LIGHTS 155
+
 // The Domain Names page's small dialogs. Their edits share numbers with the page's buttons.
 #define IDD_NEW_DOMAIN 152
 #define IDC_NEW_DOMAIN_NAME 1054

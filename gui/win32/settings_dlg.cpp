@@ -78,6 +78,7 @@ void CSettingsDlg::AddPages() {
       {"Connection Type", &connection_type_page_, nullptr},
       {"Ignore IP List", &ignore_ip_page_, nullptr},
       {"SignOff Settings", &sign_off_page_, nullptr},
+      {"Misc", &misc_page_, nullptr},
   };
   const CSettingsFile settings = ProgramSettings();
   int index = 0;

@@ -12,6 +12,7 @@
 #include "domain_names_page.h"
 #include "framework/dialog.h"
 #include "ignore_ip_page.h"
+#include "misc_page.h"
 #include "page_tab_ctrl.h"
 #include "sign_off_page.h"
 
@@ -47,6 +48,7 @@ class CSettingsDlg final : public win::CDialog {
   CConnectionTypePage connection_type_page_;
   CIgnoreIpPage ignore_ip_page_;
   CSignOffPage sign_off_page_;
+  CMiscPage misc_page_;
 };
 
 }  // namespace zelquo::gui

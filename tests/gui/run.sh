@@ -19,7 +19,9 @@ source "$here/../netns/netns-lib.sh"
 program="$windows/gui/zelquoiuc.exe"
 uidriver="$windows/tests/gui/uidriver.exe"
 standin="$native/tests/support/standin-provider"
-for needed in "$program" "$uidriver" "$standin"; do
+service_program="$windows/service/zelquoiucsvc.exe"
+service_control="$windows/tests/service/zelquo-service-control.exe"
+for needed in "$program" "$uidriver" "$standin" "$service_program" "$service_control"; do
   [[ -x "$needed" ]] || { echo "FAIL gui set-up: $needed is missing"; exit 1; }
 done
 
@@ -367,6 +369,67 @@ show_page() {
 
 # save_page ID: Save on the page that holds control ID.
 save_page() { drv click "$kSettingsCaption" "$1/1"; }
+
+# --- the Misc page -------------------------------------------------------------------------------
+
+readonly kServiceName=ZelquoIUCSvc
+readonly kRunKey='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+readonly kRunValue="Zelquo IP Update Client"
+
+# remove_service: no service left in the shared prefix, whatever a scenario left behind.
+remove_service() {
+  ip netns exec "$ns" wine net stop "$kServiceName" >/dev/null 2>&1
+  ip netns exec "$ns" wine sc delete "$kServiceName" >/dev/null 2>&1
+}
+
+# misc_state EXPECTED: until the page's state text is EXPECTED (control 1052 looked up on the page
+# that holds Start, 1044: the Domain Names page has a 1052 of its own).
+misc_state() {
+  wait_text "$kSettingsCaption" 1044/1052 "^$1\$" 20 || fail "state '$(cat "$work/text")', expected '$1'"
+}
+
+# light_colour: red, green, amber or grey, from the mean colour of the status light's image.
+light_colour() {
+  local centre x y rgb r g b
+  centre=$(drv center "$kSettingsCaption" 1047) || { echo none; return; }
+  read -r x y <<<"$centre"
+  import -window root "$work/light.png" 2>/dev/null || { echo none; return; }
+  rgb=$(convert "$work/light.png" -crop "12x12+$((x - 6))+$((y - 6))" +repage -scale 1x1! \
+    -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:- 2>/dev/null)
+  read -r r g b <<<"$rgb"
+  if [[ -z "$b" ]]; then echo none
+  elif ((g > r + 20)); then echo green
+  elif ((r > b + 60 && g > b + 50)); then echo amber
+  elif ((r > g + 40)); then echo red
+  elif ((r - b < 25 && b - r < 25 && r - g < 25 && g - r < 25)); then echo grey
+  else echo "other($rgb)"
+  fi
+}
+
+# expect_light COLOUR
+expect_light() {
+  local seen
+  seen=$(light_colour)
+  [[ "$seen" == "$1" ]] || fail "status light $seen, expected $1"
+}
+
+# no_message: the program shows no message box.
+no_message() { expect_count "$kMessageCaption" "0 0" 1; }
+
+# expect_message TEXT: the program's message box shows TEXT; OK closes it.
+expect_message() {
+  drv wait "$kMessageCaption" 10000 || { fail "no message \"$1\""; return 1; }
+  wait_text "$kMessageCaption" 1001 "^$1\$" 5 || fail "message '$(cat "$work/text")', expected '$1'"
+  dialog_ok "$kMessageCaption"
+}
+
+# run_value: the start-up entry's data ("absent" when there is none).
+run_value() {
+  local line
+  line=$(ip netns exec "$ns" wine reg query "$kRunKey" /v "$kRunValue" 2>/dev/null | tr -d '\r' | grep -F "$kRunValue")
+  [[ -n "$line" ]] || { echo absent; return; }
+  sed -n 's/.*REG_SZ[[:space:]]*//p' <<<"$line"
+}
 
 [[ -n "${GUI_LIBRARY_ONLY:-}" ]] && return 0
 
@@ -776,9 +839,101 @@ alias_domain_name1=a.example
   [[ "$got" == "$expected" ]] || fail "sign-off requests: $(printf '%q' "$got")"
 }
 
+# The service from the Misc page, with the real service program beside the tray program: Install,
+# Install again, Start (the service's own first update arrives), Stop, Restart when stopped, and a
+# pause made outside shown after the next action. Every state is checked in text and light.
+scenario_misc_service() {
+  remove_service
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  mkdir -p "$dir" && cp "$service_program" "$dir/"
+  start_program "$(account_settings)
+numofdomainnames=1
+domain_name1=a.example
+" || return
+  open_settings || return
+  show_page 5 || return
+  misc_state "Not installed"
+  expect_light grey
+  drv click "$kSettingsCaption" 1044/1048
+  misc_state Stopped
+  expect_light red
+  drv click "$kSettingsCaption" 1044/1048
+  sleep 2
+  misc_state Stopped
+  no_message
+  drv click "$kSettingsCaption" 1044
+  misc_state Running
+  expect_light green
+  local deadline=$((SECONDS + 20))
+  until grep -qiE $'\t/nic/update[^\t]*\t.*user-agent: zelquoiucsvc' "$work/record"; do
+    ((SECONDS < deadline)) || { fail "no update from the service"; break; }
+    sleep 0.3
+  done
+  ip netns exec "$ns" wine "$service_control" "$kServiceName" pause >/dev/null 2>&1
+  drv click "$kSettingsCaption" 1044
+  misc_state Paused
+  expect_light amber
+  drv click "$kSettingsCaption" 1046
+  misc_state Stopped
+  drv click "$kSettingsCaption" 1045
+  misc_state Running
+  no_message
+  remove_service
+}
+
+# A tray program under another file name installs nothing, and says nothing.
+scenario_misc_renamed() {
+  remove_service
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  mkdir -p "$dir" && cp "$service_program" "$dir/" && cp "$program" "$dir/client.exe"
+  account_settings > "$dir/ZelquoIUC.ini"
+  ip netns exec "$ns" wine "$dir/client.exe" >"$dir/program.log" 2>&1 &
+  program_pid=$!
+  drv wait "$kTrayCaption" 20000 || { fail "no tray icon appeared"; return; }
+  place_tray
+  open_settings || return
+  show_page 4 || return
+  misc_state "Not installed"
+  drv click "$kSettingsCaption" 1044/1048
+  sleep 3
+  misc_state "Not installed"
+  no_message
+}
+
+# Save's 30-second rule (the rest is saved either way), and the autorun box writing its flag and
+# the start-up entry on each click.
+scenario_misc_save() {
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  start_program "$(account_settings 45)" || return
+  open_settings || return
+  show_page 4 || return
+  drv settext "$kSettingsCaption" 1033 29
+  drv settext "$kSettingsCaption" 1058 "notify.cmd"
+  drv click "$kSettingsCaption" 1057
+  drv click "$kSettingsCaption" 1059
+  expect_message "Poll interval should be more than 30 seconds!"
+  wait_settings command notify.cmd || fail "the command was not saved"
+  expect_settings pollinterval=45 executecommand=1 autorunonstartup=1
+  drv settext "$kSettingsCaption" 1033 30
+  drv click "$kSettingsCaption" 1059
+  wait_settings pollinterval 30 || fail "pollinterval 30 was not saved"
+  no_message
+  [[ "$(drv check "$kSettingsCaption" 1060)" == 1 ]] || fail "autorun box not set at start"
+  drv click "$kSettingsCaption" 1060
+  wait_settings autorunonstartup 0 || fail "autorunonstartup not 0 after the box was cleared"
+  [[ "$(run_value)" == "" ]] || fail "start-up entry '$(run_value)' after clearing, expected empty"
+  drv click "$kSettingsCaption" 1060
+  wait_settings autorunonstartup 1 || fail "autorunonstartup not 1 after the box was set"
+  local expected
+  expected=$(tr '[:upper:]' '[:lower:]' <<<"z:$dir/zelquoiuc.exe" | tr '/' '\\')
+  [[ "$(run_value)" == "$expected" ]] || fail "start-up entry '$(run_value)', expected '$expected'"
+  no_message
+  ip netns exec "$ns" wine reg delete "$kRunKey" /v "$kRunValue" /f >/dev/null 2>&1
+}
+
 all_scenarios=(prompt_at_start website_entries no_prompt_with_password tray_menu second_window save_valid
   save_refused activity_and_status busy_icon tab_keys outdated_notice domain_names connection_type ignore_list
-  sign_off)
+  sign_off misc_save misc_renamed misc_service)
 (($# > 0)) && all_scenarios=("$@")
 for name in "${all_scenarios[@]}"; do run_scenario "$name"; done
 echo "gui-tests: $passed passed, $failed failed"

@@ -1,0 +1,83 @@
+#include "logic/misc_page.h"
+
+#include <cctype>
+
+namespace zelquo::gui {
+
+namespace {
+
+constexpr ServiceStateDisplay kStopped{"Stopped", 0};
+constexpr ServiceStateDisplay kRunning{"Running", 16};
+constexpr ServiceStateDisplay kPaused{"Paused", 32};
+constexpr ServiceStateDisplay kNotInstalled{"Not installed", 48};
+constexpr ServiceStateDisplay kUnknown{"Unknown", 48};
+
+// Indexed by the manager's state code: stopped 1, start-pending 2, stop-pending 3, running 4,
+// continue-pending 5, pause-pending 6, paused 7. A service waiting to stop already shows stopped.
+constexpr ServiceStateDisplay kByState[] = {kNotInstalled, kStopped, kRunning, kStopped,
+                                            kRunning,      kRunning, kPaused,  kPaused};
+
+constexpr char kProgramFileName[] = "zelquoiuc.exe";
+constexpr char kServiceFileName[] = "zelquoiucsvc.exe";
+
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+std::string NetCommand(std::string_view verb) { return "net " + std::string(verb) + " " + kServiceName; }
+
+}  // namespace
+
+ServiceStateDisplay DisplayForServiceState(unsigned long state) {
+  return state < std::size(kByState) ? kByState[state] : kNotInstalled;
+}
+
+ServiceStateDisplay UnknownServiceStateDisplay() { return kUnknown; }
+
+std::vector<std::string> ServiceActionCommands(ServiceAction action, std::string_view module_path) {
+  switch (action) {
+    case ServiceAction::kStart:
+      return {NetCommand("start")};
+    case ServiceAction::kStop:
+      return {NetCommand("stop")};
+    case ServiceAction::kRestart:
+      return {NetCommand("stop"), NetCommand("start")};
+    case ServiceAction::kInstall:
+      break;
+  }
+  std::string folder = LowerCase(module_path);
+  const std::string_view name = kProgramFileName;
+  for (auto at = folder.find(name); at != std::string::npos; at = folder.find(name, at)) folder.erase(at, name.size());
+  return {"\"" + folder + kServiceFileName + "\" -install"};
+}
+
+MiscSettings ReadMiscSettings(const CSettingsFile& settings) {
+  MiscSettings misc;
+  misc.command = settings.Read(keys::kCommand);
+  misc.execute_command = settings.ReadInt(keys::kExecuteCommand.name, 0) == 1;
+  misc.autorun = settings.Read(keys::kAutorunOnStartup) == 1;
+  misc.poll_interval = settings.Read(keys::kPollInterval);
+  return misc;
+}
+
+void SaveMiscSettings(const PageContext& context, const MiscSettings& misc) {
+  if (misc.poll_interval >= kMinPollInterval) {
+    context.settings.Write(keys::kPollInterval, misc.poll_interval);
+  } else if (context.show_message) {
+    context.show_message(kPollIntervalMessage);
+  }
+  context.settings.WriteInt(keys::kExecuteCommand.name, misc.execute_command ? 1 : 0);
+  context.settings.Write(keys::kCommand, misc.command);
+  context.settings.Write(keys::kAutorunOnStartup, misc.autorun ? 1 : 0);
+}
+
+void ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
+                  const AutorunSetter& set_autorun_value) {
+  context.settings.Write(keys::kAutorunOnStartup, autorun ? 1 : 0);
+  const std::string data = autorun ? LowerCase(module_path) : std::string();
+  if (!set_autorun_value(kAutorunValueName, data) && context.show_message) context.show_message(kAutorunFailedMessage);
+}
+
+}  // namespace zelquo::gui

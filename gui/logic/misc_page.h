@@ -1,0 +1,66 @@
+// The Misc page's logic: the service state as the page shows it, the commands its service buttons
+// run, and what Save and the autorun box write. Talking to the service manager and running the
+// commands is left to the window layer.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "logic/page_context.h"
+
+namespace zelquo::gui {
+
+inline constexpr char kServiceName[] = "ZelquoIUCSvc";
+inline constexpr char kAutorunValueName[] = "Zelquo IP Update Client";
+inline constexpr int kMinPollInterval = 30;
+inline constexpr char kPollIntervalMessage[] = "Poll interval should be more than 30 seconds!";
+inline constexpr char kElevationMessage[] =
+    "This operation requires elevated permissions. Please run this application as an administrator and try "
+    "again.";
+inline constexpr char kAutorunFailedMessage[] =
+    "The start-up entry could not be changed. Please run this application as an administrator and try again.";
+
+// The text beside the status light and the left edge of its 16-pixel image in the light's strip.
+struct ServiceStateDisplay {
+  std::string_view text;
+  int image_offset;
+  bool operator==(const ServiceStateDisplay&) const = default;
+};
+
+// A state code from the service manager (1-7); 0 or any other code reads as "Not installed".
+[[nodiscard]] ServiceStateDisplay DisplayForServiceState(unsigned long state);
+// When the service manager could not be opened.
+[[nodiscard]] ServiceStateDisplay UnknownServiceStateDisplay();
+
+enum class ServiceAction { kInstall, kStart, kStop, kRestart };
+
+// The command lines an action runs one after the other. Install runs the service program that lies
+// beside the tray program: module_path is the tray program's full path, lower-cased with its own
+// file name "zelquoiuc.exe" taken out. A tray program renamed otherwise keeps its name in the
+// folder, so the command points at nothing and installs nothing.
+[[nodiscard]] std::vector<std::string> ServiceActionCommands(ServiceAction action, std::string_view module_path);
+
+struct MiscSettings {
+  bool execute_command = false;
+  std::string command;
+  int poll_interval = 60;
+  bool autorun = true;
+};
+
+[[nodiscard]] MiscSettings ReadMiscSettings(const CSettingsFile& settings);
+// Writes the poll interval only when it is at least kMinPollInterval (otherwise shows
+// kPollIntervalMessage), then always the command, its flag and the autorun flag. The update loops
+// read these afresh, so no fresh update is requested.
+void SaveMiscSettings(const PageContext& context, const MiscSettings& misc);
+
+// Sets the start-up entry: data and whether it could be written (usually needs an administrator).
+using AutorunSetter = std::function<bool(std::string_view name, std::string_view data)>;
+// Writes "autorunonstartup" and sets the start-up entry to the lower-cased module_path, or to the
+// empty text when autorun is off (the entry is kept). Shows kAutorunFailedMessage when the entry
+// could not be set.
+void ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
+                  const AutorunSetter& set_autorun_value);
+
+}  // namespace zelquo::gui

@@ -1,0 +1,104 @@
+// The Misc page's logic: the state table, the service commands, Save's poll-interval rule and the
+// autorun box, on a real settings file.
+#include <gtest/gtest.h>
+
+#include "logic/misc_page.h"
+#include "settings/settings_path.h"
+#include "test_files.h"
+
+namespace zelquo::gui {
+namespace {
+
+TEST(MiscPageStateTest, EveryManagerStateHasItsTextAndImage) {
+  const struct {
+    unsigned long state;
+    ServiceStateDisplay shown;
+  } rows[] = {
+      {0, {"Not installed", 48}}, {1, {"Stopped", 0}},  {2, {"Running", 16}}, {3, {"Stopped", 0}},
+      {4, {"Running", 16}},       {5, {"Running", 16}}, {6, {"Paused", 32}},  {7, {"Paused", 32}},
+      {8, {"Not installed", 48}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(DisplayForServiceState(row.state), row.shown) << row.state;
+  EXPECT_EQ(UnknownServiceStateDisplay(), (ServiceStateDisplay{"Unknown", 48}));
+}
+
+TEST(MiscPageCommandsTest, ActionsRunTheirCommands) {
+  const struct {
+    ServiceAction action;
+    const char* module_path;
+    std::vector<std::string> commands;
+  } rows[] = {
+      {ServiceAction::kStart, "", {"net start ZelquoIUCSvc"}},
+      {ServiceAction::kStop, "", {"net stop ZelquoIUCSvc"}},
+      {ServiceAction::kRestart, "", {"net stop ZelquoIUCSvc", "net start ZelquoIUCSvc"}},
+      {ServiceAction::kInstall, "C:\\Apps\\ZelquoIUC.exe", {"\"c:\\apps\\zelquoiucsvc.exe\" -install"}},
+      {ServiceAction::kInstall, "C:\\Program Files\\Zelquo\\zelquoiuc.exe",
+       {"\"c:\\program files\\zelquo\\zelquoiucsvc.exe\" -install"}},
+      // Renamed: the name stays in the folder and the command points at nothing.
+      {ServiceAction::kInstall, "C:\\Apps\\Client.exe", {"\"c:\\apps\\client.exezelquoiucsvc.exe\" -install"}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ServiceActionCommands(row.action, row.module_path), row.commands);
+}
+
+class MiscPageSettingsTest : public ::testing::Test {
+ protected:
+  MiscPageSettingsTest() {
+    context_.show_message = [this](const std::string& text) { messages_.push_back(text); };
+  }
+
+  testing::CScratchFolder folder_;
+  CSettingsFile settings_{folder_.File(kSettingsFileName)};
+  PageContext context_{settings_};
+  std::vector<std::string> messages_;
+};
+
+TEST_F(MiscPageSettingsTest, ReadsDefaultsAndStoredValues) {
+  const MiscSettings defaults = ReadMiscSettings(settings_);
+  EXPECT_EQ(defaults.poll_interval, 60);
+  EXPECT_TRUE(defaults.autorun);
+  EXPECT_FALSE(defaults.execute_command);
+  EXPECT_EQ(defaults.command, "");
+  settings_.WriteText("executecommand", "2");  // only 1 sets the flag
+  settings_.WriteText("autorunonstartup", "2");
+  EXPECT_FALSE(ReadMiscSettings(settings_).execute_command);
+  EXPECT_FALSE(ReadMiscSettings(settings_).autorun);
+}
+
+TEST_F(MiscPageSettingsTest, SaveRefusesAPollIntervalBelowThirtyButSavesTheRest) {
+  SaveMiscSettings(context_, {true, "notify.cmd", 29, false});
+  EXPECT_EQ(messages_, std::vector<std::string>{kPollIntervalMessage});
+  MiscSettings read = ReadMiscSettings(settings_);
+  EXPECT_EQ(settings_.ReadText("pollinterval", "absent"), "absent");
+  EXPECT_TRUE(read.execute_command);
+  EXPECT_EQ(read.command, "notify.cmd");
+  EXPECT_FALSE(read.autorun);
+
+  SaveMiscSettings(context_, {false, "", 30, true});
+  EXPECT_EQ(messages_.size(), 1u);
+  read = ReadMiscSettings(settings_);
+  EXPECT_EQ(read.poll_interval, 30);
+  EXPECT_FALSE(read.execute_command);
+  EXPECT_TRUE(read.autorun);
+}
+
+TEST_F(MiscPageSettingsTest, AutorunSetsOrEmptiesTheEntryAndReportsAFailure) {
+  std::vector<std::string> entries;
+  bool writable = true;
+  const AutorunSetter setter = [&](std::string_view name, std::string_view data) {
+    EXPECT_EQ(name, "Zelquo IP Update Client");
+    entries.emplace_back(data);
+    return writable;
+  };
+  ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_EQ(settings_.ReadInt("autorunonstartup", -1), 1);
+  ApplyAutorun(context_, false, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_EQ(settings_.ReadInt("autorunonstartup", -1), 0);
+  EXPECT_EQ(entries, (std::vector<std::string>{"c:\\apps\\zelquoiuc.exe", ""}));
+  EXPECT_TRUE(messages_.empty());
+  writable = false;
+  ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_EQ(messages_, std::vector<std::string>{kAutorunFailedMessage});
+}
+
+}  // namespace
+}  // namespace zelquo::gui

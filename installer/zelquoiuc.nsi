@@ -1,0 +1,162 @@
+; The Windows setup program: puts the tray program, the service and the console utility into one
+; folder under Program Files, with Start-menu entries and an entry in Programs and Features, and
+; optionally installs and starts the service and starts the tray program at logon. Its uninstaller
+; stops and removes the service and takes everything away again; the settings file only when the
+; user agrees (a silent uninstall keeps it).
+;
+; The build passes the version and the three programs:
+;   makensis -DVERSION=4.43 -DTRAY_EXE=... -DSERVICE_EXE=... -DCONSOLE_EXE=... -DOUTFILE=... zelquoiuc.nsi
+; The service registers itself (its -install and -uninstall switches), so the installer never
+; writes the service's keys on its own.
+
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+ManifestSupportedOS all
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include StrFunc.nsh
+${StrCase}
+
+!define PRODUCT "Zelquo IP Update Client"
+!define PUBLISHER "Zelquo"
+!define SERVICE_NAME "ZelquoIUCSvc"
+!define SETTINGS_FILE "ZelquoIUC.ini"
+!define SETTINGS_SECTION "Zelquo IP Update Client"
+; The per-machine start-up entry; the tray program's Misc page writes the same value.
+!define RUN_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+!define RUN_VALUE "Zelquo IP Update Client"
+!define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\ZelquoIUC"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+; An upgrade goes where the installed copy is, so the service's image path stays right.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT} ${VERSION}"
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
+
+!define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_FINISHPAGE_RUN "$INSTDIR\zelquoiuc.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Start the tray program now"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Var ServiceWasRunning
+
+; Stops the service and waits for it ("net stop" returns once it has stopped or given up).
+; Leaves 1 in $0 when it was running: "net stop" succeeds only then.
+!macro StopServiceIfRunning prefix
+  Function ${prefix}StopServiceIfRunning
+    nsExec::Exec '"$SYSDIR\net.exe" stop ${SERVICE_NAME}'
+    Pop $1
+    ${If} $1 == 0
+      StrCpy $0 1
+    ${Else}
+      StrCpy $0 0
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro StopServiceIfRunning ""
+!insertmacro StopServiceIfRunning "un."
+
+; Who may write the settings file and its folder. The folder inherits Program Files' access list
+; (administrators and the system write, users read); this is the one place where the installer
+; would set a different list on the settings file.
+Function ApplySettingsFileAccess
+FunctionEnd
+
+Section "-Programs" SecPrograms
+  SetRegView 64
+  SetOutPath "$INSTDIR"
+  ; A running service holds its program open; it is started again below when it ran.
+  Call StopServiceIfRunning
+  StrCpy $ServiceWasRunning $0
+  SetOverwrite on
+  File "/oname=zelquoiuc.exe" "${TRAY_EXE}"
+  File "/oname=zelquoiucsvc.exe" "${SERVICE_EXE}"
+  File "/oname=zelquoipupdate.exe" "${CONSOLE_EXE}"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  Call ApplySettingsFileAccess
+
+  CreateDirectory "$SMPROGRAMS\${PRODUCT}"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\zelquoiuc.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk" "$INSTDIR\uninstall.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\zelquoiuc.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Section "Install and start the update service" SecService
+  ; Fails without a word when the service is already registered (an upgrade in the same folder).
+  ExecWait '"$INSTDIR\zelquoiucsvc.exe" -install'
+  nsExec::Exec '"$SYSDIR\net.exe" start ${SERVICE_NAME}'
+  Pop $0
+  StrCpy $ServiceWasRunning 0
+SectionEnd
+
+Section "Start the tray program at logon" SecAutorun
+  SetRegView 64
+  ; The value and the settings key as the tray program's own check box writes them.
+  ${StrCase} $0 "$INSTDIR\zelquoiuc.exe" "L"
+  WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" "$0"
+  WriteINIStr "$INSTDIR\${SETTINGS_FILE}" "${SETTINGS_SECTION}" "autorunonstartup" "1"
+SectionEnd
+
+Section "-Restart the service"
+  ; The service was running before an upgrade whose user left the service option off.
+  ${If} $ServiceWasRunning == 1
+    nsExec::Exec '"$SYSDIR\net.exe" start ${SERVICE_NAME}'
+    Pop $0
+  ${EndIf}
+SectionEnd
+
+Section "Uninstall"
+  SetRegView 64
+  Call un.StopServiceIfRunning
+  ExecWait '"$INSTDIR\zelquoiucsvc.exe" -uninstall'
+
+  Delete "$INSTDIR\zelquoiuc.exe"
+  Delete "$INSTDIR\zelquoiucsvc.exe"
+  Delete "$INSTDIR\zelquoipupdate.exe"
+  DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+  Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk"
+  RMDir "$SMPROGRAMS\${PRODUCT}"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ${If} ${FileExists} "$INSTDIR\${SETTINGS_FILE}"
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
+      "Delete the settings file too (your account, host names and choices)?$\r$\n$INSTDIR\${SETTINGS_FILE}" \
+      /SD IDNO IDNO keep_settings
+    Delete "$INSTDIR\${SETTINGS_FILE}"
+  keep_settings:
+  ${EndIf}
+  Delete "$INSTDIR\uninstall.exe"
+  ; Only when empty: a kept settings file keeps its folder.
+  RMDir "$INSTDIR"
+SectionEnd

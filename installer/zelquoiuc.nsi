@@ -58,6 +58,14 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 Var ServiceWasRunning
 
+; Shortcuts for every user of the machine, as the service and the start-up entry are.
+Function .onInit
+  SetShellVarContext all
+FunctionEnd
+Function un.onInit
+  SetShellVarContext all
+FunctionEnd
+
 ; Stops the service and waits for it ("net stop" returns once it has stopped or given up).
 ; Leaves 1 in $0 when it was running: "net stop" succeeds only then.
 !macro StopServiceIfRunning prefix
@@ -69,8 +77,33 @@ Var ServiceWasRunning
     ${Else}
       StrCpy $0 0
     ${EndIf}
+    Call ${prefix}WaitForServiceProgram
   FunctionEnd
 !macroend
+
+; "net stop" returns once the service reports stopped; its process may still be ending and hold
+; its program file, which can then be neither replaced nor deleted. Waits up to 10 seconds for
+; the file to open for writing.
+!macro WaitForServiceProgram prefix
+  Function ${prefix}WaitForServiceProgram
+    ${IfNot} ${FileExists} "$INSTDIR\zelquoiucsvc.exe"
+      Return
+    ${EndIf}
+    StrCpy $2 0
+    ${Do}
+      ClearErrors
+      FileOpen $3 "$INSTDIR\zelquoiucsvc.exe" a
+      ${IfNot} ${Errors}
+        FileClose $3
+        ${Break}
+      ${EndIf}
+      Sleep 200
+      IntOp $2 $2 + 1
+    ${LoopUntil} $2 >= 50
+  FunctionEnd
+!macroend
+!insertmacro WaitForServiceProgram ""
+!insertmacro WaitForServiceProgram "un."
 !insertmacro StopServiceIfRunning ""
 !insertmacro StopServiceIfRunning "un."
 

@@ -19,6 +19,7 @@ ManifestSupportedOS all
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include StrFunc.nsh
+!include Sections.nsh
 ${StrCase}
 
 !define PRODUCT "Zelquo IP Update Client"
@@ -58,10 +59,6 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 Var ServiceWasRunning
 
-; Shortcuts for every user of the machine, as the service and the start-up entry are.
-Function .onInit
-  SetShellVarContext all
-FunctionEnd
 Function un.onInit
   SetShellVarContext all
 FunctionEnd
@@ -167,6 +164,37 @@ Section "-Restart the service"
     Pop $0
   ${EndIf}
 SectionEnd
+
+; Shortcuts for every user of the machine, as the service and the start-up entry are.
+; An upgrade keeps the choices of the installed copy: no service when it has none, and no start-up
+; entry when the tray program's check box was cleared. /NOSERVICE and /NOAUTORUN clear the two
+; options for a silent install.
+Function .onInit
+  SetShellVarContext all
+  SetRegView 64
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+    ReadRegStr $1 HKLM "SYSTEM\CurrentControlSet\Services\${SERVICE_NAME}" "ImagePath"
+    ${If} $1 == ""
+      !insertmacro UnselectSection ${SecService}
+    ${EndIf}
+    ReadINIStr $1 "$0\${SETTINGS_FILE}" "${SETTINGS_SECTION}" "autorunonstartup"
+    ${If} $1 == "0"
+      !insertmacro UnselectSection ${SecAutorun}
+    ${EndIf}
+  ${EndIf}
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/NOSERVICE" $1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecService}
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $0 "/NOAUTORUN" $1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecAutorun}
+  ${EndIf}
+FunctionEnd
 
 Section "Uninstall"
   SetRegView 64

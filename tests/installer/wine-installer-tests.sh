@@ -106,13 +106,17 @@ check "the service runs" test "$(state)" == 4
 check "... started once" test "$(event_count 0x40000001)" -eq 1
 
 # --- Upgrade over it: settings kept, the service restarted -----------------------------------
+# The user cleared the tray program's start-up box, which empties the entry.
+sed -i 's/^autorunonstartup=1/autorunonstartup=0/' "$settings"
 printf 'username=keep-me\r\npollinterval=45\r\n' >>"$settings"
+wine reg add "$run_key" /v "$product" /t REG_SZ /d '' /f >/dev/null 2>&1
 before=$(md5sum <"$settings")
 idle
 setup
 check "silent upgrade succeeds (exit 0)" test $? -eq 0
 check "the programs are still there" all_present
 check "the settings file is unchanged" test "$(md5sum <"$settings")" == "$before"
+check "the cleared start-up entry stays empty" test -z "$(reg_value "$run_key" "$product")"
 check "the service was stopped for the upgrade" test "$(event_count 0x40000004)" -eq 1
 check "... and runs again" test "$(state)" == 4
 check "... started a second time" test "$(event_count 0x40000001)" -eq 2

@@ -154,7 +154,11 @@ Section "Start the tray program at logon" SecAutorun
   ; The value and the settings key as the tray program's own check box writes them.
   ${StrCase} $0 "$INSTDIR\zelquoiuc.exe" "L"
   WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" "$0"
-  WriteINIStr "$INSTDIR\${SETTINGS_FILE}" "${SETTINGS_SECTION}" "autorunonstartup" "1"
+  ; Without the key the box reads as set. The installer never creates the settings file: it would
+  ; get the folder's access list instead of the one chosen for it.
+  ${If} ${FileExists} "$INSTDIR\${SETTINGS_FILE}"
+    WriteINIStr "$INSTDIR\${SETTINGS_FILE}" "${SETTINGS_SECTION}" "autorunonstartup" "1"
+  ${EndIf}
 SectionEnd
 
 Section "-Restart the service"

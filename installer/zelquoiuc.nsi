@@ -105,8 +105,9 @@ FunctionEnd
 !insertmacro StopServiceIfRunning "un."
 
 ; Who may write the settings file and its folder. The folder inherits Program Files' access list
-; (administrators and the system write, users read); this is the one place where the installer
-; would set a different list on the settings file.
+; (administrators and the system write, users read and run). The settings file gets its own list
+; where it is created, in the service's install step; should the installer ever have to set or
+; repair that list itself, it belongs here. It does nothing for now.
 Function ApplySettingsFileAccess
 FunctionEnd
 
@@ -205,9 +206,10 @@ Section "Uninstall"
   Call un.StopServiceIfRunning
   ExecWait '"$INSTDIR\zelquoiucsvc.exe" -uninstall'
 
-  Delete "$INSTDIR\zelquoiuc.exe"
-  Delete "$INSTDIR\zelquoiucsvc.exe"
-  Delete "$INSTDIR\zelquoipupdate.exe"
+  ; A program still running (a tray program left open) goes at the next restart.
+  Delete /REBOOTOK "$INSTDIR\zelquoiuc.exe"
+  Delete /REBOOTOK "$INSTDIR\zelquoiucsvc.exe"
+  Delete /REBOOTOK "$INSTDIR\zelquoipupdate.exe"
   DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk"

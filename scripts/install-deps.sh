@@ -12,6 +12,8 @@ packages=(
   # the prefix's dialogs and menus draw no text).
   xdotool imagemagick x11-utils fonts-wine
   iproute2 procps util-linux libcap2-bin
+  # The Windows setup program.
+  nsis
 )
 
 missing=()

@@ -2,8 +2,8 @@
 # Sets this machine up (Debian 12, as root) and runs every test: the native build, the native
 # build under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
 # ThreadSanitizer, the fuzz targets for a bounded time (ZELQUO_FUZZ_SECONDS each, default 60),
-# the Windows build under Wine, the tray program on a virtual display, and the tests that need
-# network namespaces. Exits non-zero when
+# the Windows build under Wine, the tray program on a virtual display, the setup program under
+# Wine, and the tests that need network namespaces. Exits non-zero when
 # anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -72,6 +72,10 @@ unset WINEPREFIX
 echo "== tray program under Wine on a virtual display"
 # It makes a network namespace of its own; the lock keeps it apart from other namespace runs.
 flock /tmp/zq-netns.lock tests/gui/run.sh "$root/build/native" "$root/build/windows"
+
+echo "== setup program under Wine: install, upgrade, uninstall"
+# The installed service starts inside a network namespace of the script's own.
+flock /tmp/zq-netns.lock tests/installer/wine-installer-tests.sh "$root/build/windows"
 
 echo "== tests in network namespaces"
 tests/netns/run-all.sh "$root/build/native" "$root/build/windows"

@@ -112,7 +112,10 @@ check "... started once" wait_events 0x40000001 1
 # --- Upgrade over it: settings kept, the service restarted -----------------------------------
 # Settings of the user's, with the tray program's start-up box cleared (which empties the entry).
 # The running service may write its own keys meanwhile; these three are the user's.
+# The install wrote autorunonstartup=1 into the file the service's install made: replace the
+# three keys rather than add a second copy, which the first would hide.
 [[ -s "$settings" ]] || printf '[Zelquo IP Update Client]\r\n' >"$settings"
+sed -i '/^\(autorunonstartup\|username\|pollinterval\)=/d' "$settings"
 printf 'autorunonstartup=0\r\nusername=keep-me\r\npollinterval=45\r\n' >>"$settings"
 wine reg add "$run_key" /v "$product" /t REG_SZ /d '' /f >/dev/null 2>&1
 # Installed programs that differ from the build's (a trailing byte changes no program), the

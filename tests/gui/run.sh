@@ -875,6 +875,13 @@ domain_name1=a.example
   expect_light amber
   drv click "$kSettingsCaption" 1046
   misc_state Stopped
+  # Wine's net stop returns once the service reports stopped, while its process may still be
+  # ending; a start before the process is gone fails there.
+  local gone_by=$((SECONDS + 15))
+  while pgrep -f 'zelquoiucsvc\.exe' >/dev/null; do
+    ((SECONDS < gone_by)) || { fail "the stopped service's process did not end"; break; }
+    sleep 0.2
+  done
   drv click "$kSettingsCaption" 1045
   misc_state Running
   no_message

@@ -72,19 +72,19 @@ BOOL CALLBACK CollectMatch(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
-std::vector<HWND> FindTopLevel(const std::string& spec) {
+std::vector<HWND> FindTopLevel(const std::string& window_name) {
   WindowQuery query;
-  if (spec.rfind("class:", 0) == 0) {
-    query.class_name = spec.substr(6);
+  if (window_name.rfind("class:", 0) == 0) {
+    query.class_name = window_name.substr(6);
   } else {
-    query.caption = spec;
+    query.caption = window_name;
   }
   EnumWindows(CollectMatch, reinterpret_cast<LPARAM>(&query));
   return query.found;
 }
 
-HWND FindWindowBySpec(const std::string& spec) {
-  const std::vector<HWND> found = FindTopLevel(spec);
+HWND FindWindowByName(const std::string& window_name) {
+  const std::vector<HWND> found = FindTopLevel(window_name);
   for (HWND window : found) {
     if (IsWindowVisible(window)) return window;
   }
@@ -108,10 +108,10 @@ int Fail(const char* what, const char* detail) {
 }
 
 // Resolves WINDOW and ID or reports which one is missing.
-bool ResolveControl(const char* spec, const char* id_text, HWND& control) {
-  HWND window = FindWindowBySpec(spec);
+bool ResolveControl(const char* window_name, const char* id_text, HWND& control) {
+  HWND window = FindWindowByName(window_name);
   if (!window) {
-    Fail("no window", spec);
+    Fail("no window", window_name);
     return false;
   }
   char* rest = nullptr;
@@ -126,10 +126,10 @@ bool ResolveControl(const char* spec, const char* id_text, HWND& control) {
   return true;
 }
 
-int WaitFor(const std::string& spec, DWORD ms, bool until_gone) {
+int WaitFor(const std::string& window_name, DWORD ms, bool until_gone) {
   const DWORD start = GetTickCount();
   do {
-    const std::vector<HWND> found = FindTopLevel(spec);
+    const std::vector<HWND> found = FindTopLevel(window_name);
     if (until_gone) {
       if (found.empty()) return 0;
     } else {
@@ -250,10 +250,10 @@ int main(int argc, char** argv) {
   if (command == "menukeys") {
     // A menu window is found before it is shown, and a hidden one may linger from the last
     // menu: only a visible one takes keys.
-    const std::string menu_spec = std::string("class:") + kMenuWindowClass;
+    const std::string menu_window = std::string("class:") + kMenuWindowClass;
     HWND menu = nullptr;
     for (int i = 0; i < 50; ++i) {
-      menu = FindWindowBySpec(menu_spec);
+      menu = FindWindowByName(menu_window);
       if (menu && IsWindowVisible(menu)) break;
       menu = nullptr;
       Sleep(100);
@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
   }
   if (command == "close") {
     if (!argument(2)) return Usage();
-    HWND window = FindWindowBySpec(argv[2]);
+    HWND window = FindWindowByName(argv[2]);
     if (!window) return Fail("no window", argv[2]);
     PostMessageA(window, WM_CLOSE, 0, 0);
     return 0;

@@ -2,8 +2,7 @@
 
 namespace zelquo {
 
-std::string BuildSettingsPathFromModulePath(std::string_view module_path,
-                                            std::string_view program_file_name) {
+std::string ProgramFolderFromModulePath(std::string_view module_path, std::string_view program_file_name) {
   // At most MAX_PATH characters come back from the system for the module path.
   std::string path = detail::LowerCaseProgramPath(std::string(module_path.substr(0, 260)));
   if (!program_file_name.empty()) {
@@ -12,7 +11,12 @@ std::string BuildSettingsPathFromModulePath(std::string_view module_path,
       path.erase(at, program_file_name.size());
     }
   }
-  return path + kSettingsFileName;
+  return path;
+}
+
+std::string BuildSettingsPathFromModulePath(std::string_view module_path,
+                                            std::string_view program_file_name) {
+  return ProgramFolderFromModulePath(module_path, program_file_name) + kSettingsFileName;
 }
 
 }  // namespace zelquo

@@ -8,6 +8,12 @@ namespace zelquo {
 
 inline constexpr char kSettingsFileName[] = "ZelquoIUC.ini";
 
+// The program path as the Windows programs use it to find files beside the program: the whole
+// path (at most MAX_PATH characters) lower-cased, every occurrence of the program's own
+// (lower-case) file name removed. What is left ends with the folder's separator.
+[[nodiscard]] std::string ProgramFolderFromModulePath(std::string_view module_path,
+                                                      std::string_view program_file_name);
+
 // The settings path as the Windows programs form it: the whole program path lower-cased, every
 // occurrence of the program's own (lower-case) file name removed, then kSettingsFileName
 // appended. A copy of a program under another name therefore looks for "<its own path>ZelquoIUC.ini".

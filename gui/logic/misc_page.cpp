@@ -1,6 +1,6 @@
 #include "logic/misc_page.h"
 
-#include <cctype>
+#include "settings/settings_path.h"
 
 namespace zelquo::gui {
 
@@ -19,12 +19,6 @@ constexpr ServiceStateDisplay kByState[] = {kNotInstalled, kStopped, kRunning, k
 
 constexpr char kProgramFileName[] = "zelquoiuc.exe";
 constexpr char kServiceFileName[] = "zelquoiucsvc.exe";
-
-std::string LowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 std::string NetCommand(std::string_view verb) { return "net " + std::string(verb) + " " + kServiceName; }
 
@@ -47,10 +41,7 @@ std::vector<std::string> ServiceActionCommands(ServiceAction action, std::string
     case ServiceAction::kInstall:
       break;
   }
-  std::string folder = LowerCase(module_path);
-  const std::string_view name = kProgramFileName;
-  for (auto at = folder.find(name); at != std::string::npos; at = folder.find(name, at)) folder.erase(at, name.size());
-  return {"\"" + folder + kServiceFileName + "\" -install"};
+  return {"\"" + ProgramFolderFromModulePath(module_path, kProgramFileName) + kServiceFileName + "\" -install"};
 }
 
 MiscSettings ReadMiscSettings(const CSettingsFile& settings) {
@@ -76,7 +67,7 @@ void SaveMiscSettings(const PageContext& context, const MiscSettings& misc) {
 void ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
                   const AutorunSetter& set_autorun_value) {
   context.settings.Write(keys::kAutorunOnStartup, autorun ? 1 : 0);
-  const std::string data = autorun ? LowerCase(module_path) : std::string();
+  const std::string data = autorun ? detail::LowerCaseProgramPath(std::string(module_path)) : std::string();
   if (!set_autorun_value(kAutorunValueName, data) && context.show_message) context.show_message(kAutorunFailedMessage);
 }
 

@@ -8,11 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "host/service_identity.h"
 #include "logic/page_context.h"
 
 namespace zelquo::gui {
 
-inline constexpr char kServiceName[] = "ZelquoIUCSvc";
+// The page controls the update service under the name it registers itself with.
+using service::kServiceName;
 inline constexpr char kAutorunValueName[] = "Zelquo IP Update Client";
 inline constexpr int kMinPollInterval = 30;
 inline constexpr char kPollIntervalMessage[] = "Poll interval should be more than 30 seconds!";

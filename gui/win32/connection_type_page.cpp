@@ -21,13 +21,9 @@ constexpr struct {
 
 CConnectionTypePage::CConnectionTypePage() : CDialog(IDD_CONNECTION_TYPE_PAGE) {
   for (const auto& radio : kMethodRadios) {
-    OnCommand(radio.control_id, [this, method = radio.method](int code) {
-      if (code == BN_CLICKED) choice_.method = method;
-    });
+    OnClick(radio.control_id, [this, method = radio.method] { choice_.method = method; });
   }
-  OnCommand(IDOK, [this](int code) {
-    if (code == BN_CLICKED) Save();
-  });
+  OnClick(IDOK, [this] { Save(); });
 }
 
 bool CConnectionTypePage::OnInitDialog() {

@@ -20,8 +20,7 @@ void FillList(HWND list, const std::vector<std::string>& lines) {
 CDomainNamesPage::CDomainNamesPage() : CDialog(IDD_DOMAIN_NAMES_PAGE) {
   // Each button's action, then the lists as the file now has them.
   const auto on_click = [this](int id, auto action) {
-    OnCommand(id, [this, action](int code) {
-      if (code != BN_CLICKED) return;
+    OnClick(id, [this, action] {
       action();
       FillLists();
     });

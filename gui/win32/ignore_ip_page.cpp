@@ -8,8 +8,7 @@ namespace zelquo::gui {
 
 CIgnoreIpPage::CIgnoreIpPage() : CDialog(IDD_IGNORE_IP_PAGE) {
   const auto on_click = [this](int id, void (*action)(const PageContext&, std::string_view)) {
-    OnCommand(id, [this, action](int code) {
-      if (code != BN_CLICKED) return;
+    OnClick(id, [this, action] {
       UpdateData(true);
       const CSettingsFile settings = ProgramSettings();
       action(MakePageContext(settings, Window()), entry_);

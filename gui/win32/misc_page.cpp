@@ -29,16 +29,10 @@ CMiscPage::CMiscPage() : CDialog(IDD_MISC_PAGE) {
       {IDC_SERVICE_RESTART, ServiceAction::kRestart},
   };
   for (const auto& button : kActionButtons) {
-    OnCommand(button.control_id, [this, action = button.action](int code) {
-      if (code == BN_CLICKED) RunServiceAction(action);
-    });
+    OnClick(button.control_id, [this, action = button.action] { RunServiceAction(action); });
   }
-  OnCommand(IDC_MISC_SAVE, [this](int code) {
-    if (code == BN_CLICKED) Save();
-  });
-  OnCommand(IDC_AUTORUN, [this](int code) {
-    if (code == BN_CLICKED) ToggleAutorun();
-  });
+  OnClick(IDC_MISC_SAVE, [this] { Save(); });
+  OnClick(IDC_AUTORUN, [this] { ToggleAutorun(); });
 }
 
 bool CMiscPage::OnInitDialog() {

@@ -21,13 +21,9 @@ constexpr struct {
 
 CSignOffPage::CSignOffPage() : CDialog(IDD_SIGN_OFF_PAGE) {
   for (const auto& radio : kChoiceRadios) {
-    OnCommand(radio.control_id, [this, choice = radio.choice](int code) {
-      if (code == BN_CLICKED) sign_off_.choice = choice;
-    });
+    OnClick(radio.control_id, [this, choice = radio.choice] { sign_off_.choice = choice; });
   }
-  OnCommand(IDOK, [this](int code) {
-    if (code == BN_CLICKED) Save();
-  });
+  OnClick(IDOK, [this] { Save(); });
 }
 
 bool CSignOffPage::OnInitDialog() {

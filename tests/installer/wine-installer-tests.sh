@@ -47,18 +47,6 @@ source_key='HKLM\System\CurrentControlSet\Services\EventLog\Application\Zelquo I
 settings="$install_dir/ZelquoIUC.ini"
 programs=(zelquoiuc.exe zelquoiucsvc.exe zelquoipupdate.exe)
 
-state() { wine sc query ZelquoIUCSvc 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $3}'; }
-# Wine's reg prints "    NAME    TYPE    DATA"; the names here may hold single spaces.
-reg_value() {
-  local line
-  while IFS= read -r line; do
-    line=${line%$'\r'}
-    [[ "$line" == "    $2    "* ]] || continue
-    line=${line#"    $2    "}
-    echo "${line#*    }"
-  done < <(wine reg query "$1" /v "$2" 2>/dev/null)
-}
-key_missing() { ! wine reg query "$1" >/dev/null 2>&1; }
 value_missing() { ! wine reg query "$1" /v "$2" >/dev/null 2>&1; }
 event_count() { grep -c "fixme:advapi:ReportEventA (00000000CAFE4242,0x0004,0x0000,$1," "$session_log"; }
 # The service reports its events after its state reports, so a count may lag for a moment.

@@ -47,6 +47,21 @@ zq_remove_namespace() {
   rm -rf "/etc/netns/$zq_netns"
 }
 
+# Windows service manager and registry queries, through Wine's own tools.
+state() { wine sc query ZelquoIUCSvc 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $3}'; }
+# reg_value KEY NAME: the value's data. Wine's reg prints "    NAME    TYPE    DATA"; names may
+# hold single spaces.
+reg_value() {
+  local line
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    [[ "$line" == "    $2    "* ]] || continue
+    line=${line#"    $2    "}
+    echo "${line#*    }"
+  done < <(wine reg query "$1" /v "$2" 2>/dev/null)
+}
+key_missing() { ! wine reg query "$1" >/dev/null 2>&1; }
+
 # Checks: each prints one line; zq_checks_passed prints the count and is true when none failed.
 failures=0
 checks=0

@@ -80,7 +80,6 @@ program='C:\Program Files\Zelquo\zelquoiucsvc.exe'
 
 # The service program run from a prompt; its own events are traced to its standard error.
 svc() { WINEDEBUG=+eventlog wine "$program" "$@" 2>>"$session_log" >/dev/null; }
-state() { wine sc query ZelquoIUCSvc 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $3}'; }
 wait_state() {  # wait_state STATE SECONDS: true once the manager reports STATE
   local deadline=$((SECONDS + $2))
   while ((SECONDS <= deadline)); do
@@ -90,8 +89,6 @@ wait_state() {  # wait_state STATE SECONDS: true once the manager reports STATE
   return 1
 }
 control() { wine "$control_exe" ZelquoIUCSvc "$@" 2>/dev/null | tr -d '\r'; }
-reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name {$1 = ""; $2 = ""; sub(/^  /, ""); print}'; }
-key_missing() { ! wine reg query "$1" >/dev/null 2>&1; }
 sources() { reg_value "$application_key" Sources; }
 # Number of events with this id that the session's services reported so far.
 event_count() { grep -c "fixme:advapi:ReportEventA (00000000CAFE4242,$1,0x0000,$2," "$session_log"; }

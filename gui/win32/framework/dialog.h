@@ -68,6 +68,12 @@ class CDialog {
   using NotifyHandler = std::function<void(const NMHDR& header)>;
   using TimerHandler = std::function<void()>;
   void OnCommand(int control_id, CommandHandler handler) { commands_[control_id] = std::move(handler); }
+  // A button's click (BN_CLICKED); its other notifications are ignored.
+  void OnClick(int control_id, std::function<void()> handler) {
+    OnCommand(control_id, [handler = std::move(handler)](int code) {
+      if (code == BN_CLICKED) handler();
+    });
+  }
   void OnNotify(int control_id, NotifyHandler handler) { notifies_[control_id] = std::move(handler); }
   void OnTimer(UINT_PTR timer_id, TimerHandler handler) { timers_[timer_id] = std::move(handler); }
 

@@ -22,15 +22,11 @@ bool LengthAndCharactersFit(std::string_view text, std::size_t shortest, std::si
 // Only the exact word confirms: "True", an empty answer and every error text refuse.
 bool Confirmed(const std::string& answer) { return answer == "true"; }
 
-void Show(const AccountCheckContext& context, const std::string& message) {
-  if (context.show_message) context.show_message(message);
-}
-
 void SaveUsername(const AccountCheckContext& context, const AccountFields& fields) {
   if (fields.username.empty() || IsValidAccountName(fields.username)) {
     context.settings.Write(keys::kUsername, fields.username);
   } else {
-    Show(context, "Please enter a valid username - 4-20 characters (0-9, a-z, A-Z)");
+    context.ShowMessage("Please enter a valid username - 4-20 characters (0-9, a-z, A-Z)");
   }
 }
 
@@ -40,7 +36,7 @@ void SavePassword(const AccountCheckContext& context, AccountFields& fields) {
     return;
   }
   if (!IsValidAccountName(fields.password)) {
-    Show(context, "Please enter a valid password - 4-20 characters (0-9, a-z, A-Z)");
+    context.ShowMessage("Please enter a valid password - 4-20 characters (0-9, a-z, A-Z)");
     return;
   }
   const std::string url = BuildAccountCheckUrl(fields.username, Md5Hex(fields.password), context.api_host);
@@ -48,7 +44,7 @@ void SavePassword(const AccountCheckContext& context, AccountFields& fields) {
     context.settings.Write(keys::kPassword, ScrambleText(fields.password));
     return;
   }
-  Show(context, "Username " + fields.username + " or password is invalid! Please check the settings and try again.");
+  context.ShowMessage("Username " + fields.username + " or password is invalid! Please check the settings and try again.");
   context.settings.Write(keys::kPassword, "");
   fields.password.clear();
 }
@@ -59,7 +55,7 @@ void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
     return;
   }
   if (!IsValidLocation(fields.location)) {
-    Show(context, "Please enter a valid location - 1-50 characters (0-9, a-z, A-Z)");
+    context.ShowMessage("Please enter a valid location - 1-50 characters (0-9, a-z, A-Z)");
     return;
   }
   if (!IsValidAccountName(fields.username) || !IsValidAccountName(fields.password)) return;
@@ -70,7 +66,7 @@ void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
     return;
   }
   context.settings.Write(keys::kLocation, "");
-  Show(context, "Location '" + fields.location +
+  context.ShowMessage("Location '" + fields.location +
                     "' could not be found. You can set up locations in the web control panel or leave the field "
                     "empty if you are not using this feature.");
   fields.location.clear();
@@ -86,7 +82,7 @@ void SaveAccount(const AccountCheckContext& context, AccountFields& fields) {
   SaveUsername(context, fields);
   SavePassword(context, fields);
   SaveLocation(context, fields);
-  if (context.request_fresh_update) context.request_fresh_update();
+  context.RequestFreshUpdate();
 }
 
 }  // namespace zelquo::gui

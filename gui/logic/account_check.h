@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "http/http_get_line.h"
+#include "logic/page_context.h"
 #include "provider_config.h"
 #include "settings/settings.h"
 
@@ -25,12 +26,11 @@ struct AccountFields {
   std::string location;
 };
 
-struct AccountCheckContext {
-  explicit AccountCheckContext(const CSettingsFile& settings_file) : settings(settings_file) {}
+// The page context with the provider's host and the time-out of the checks.
+struct AccountCheckContext : PageContext {
+  explicit AccountCheckContext(const CSettingsFile& settings_file) : PageContext(settings_file) {}
+  explicit AccountCheckContext(PageContext page) : PageContext(std::move(page)) {}
 
-  const CSettingsFile& settings;
-  std::function<void(const std::string&)> show_message;
-  std::function<void()> request_fresh_update;
   // Seams with the production defaults.
   std::string api_host = provider::kUpdateApiHost;
   std::chrono::milliseconds timeout = kHttpGetLineTimeout;

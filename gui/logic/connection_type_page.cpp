@@ -35,7 +35,7 @@ void SaveConnectionType(const PageContext& context, const ConnectionType& choice
     settings.Write(keys::kIpAddress, "");
   }
   settings.Write(keys::kServerPort, choice.use_alternative_port ? kAlternativeUpdatePort : kDefaultUpdatePort);
-  if (context.request_fresh_update) context.request_fresh_update();
+  context.RequestFreshUpdate();
 }
 
 }  // namespace zelquo::gui

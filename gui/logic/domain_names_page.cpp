@@ -29,14 +29,6 @@ int FindRow(const CSettingsFile& settings, const keys::ListKey& list,
 
 void EmptyUpdatedIp(const PageContext& context) { context.settings.Write(keys::kUpdatedIp, ""); }
 
-void RequestFreshUpdate(const PageContext& context) {
-  if (context.request_fresh_update) context.request_fresh_update();
-}
-
-void ShowMessage(const PageContext& context, const std::string& text) {
-  if (context.show_message) context.show_message(text);
-}
-
 }  // namespace
 
 bool IsValidHostname(std::string_view text) {
@@ -74,16 +66,16 @@ bool AddDomainName(const PageContext& context, const AskDomainName& ask) {
   std::string previous;
   while (const std::optional<std::string> name = ask(previous)) {
     if (!IsValidHostname(*name)) {
-      ShowMessage(context, *name + " is not a valid domain name. Please try again.");
+      context.ShowMessage(*name + " is not a valid domain name. Please try again.");
       previous = *name;
       continue;
     }
     context.settings.AppendEntry(keys::kDomainNames, *name);
     EmptyUpdatedIp(context);
-    RequestFreshUpdate(context);
+    context.RequestFreshUpdate();
     return true;
   }
-  RequestFreshUpdate(context);
+  context.RequestFreshUpdate();
   return false;
 }
 
@@ -92,7 +84,7 @@ bool AddAlias(const PageContext& context, const AskAlias& ask) {
   while (const std::optional<AliasFields> fields = ask(previous)) {
     const std::string joined = JoinAlias(fields->alias, fields->host_name);
     if (!IsValidHostname(joined)) {
-      ShowMessage(context, joined + " is not a valid hostname. Please try again.");
+      context.ShowMessage(joined + " is not a valid hostname. Please try again.");
       previous = *fields;
       continue;
     }
@@ -101,10 +93,10 @@ bool AddAlias(const PageContext& context, const AskAlias& ask) {
     row[keys::kAliasHostName] = fields->host_name;
     context.settings.AppendRow(keys::kAliases, row);
     EmptyUpdatedIp(context);
-    RequestFreshUpdate(context);
+    context.RequestFreshUpdate();
     return true;
   }
-  RequestFreshUpdate(context);
+  context.RequestFreshUpdate();
   return false;
 }
 

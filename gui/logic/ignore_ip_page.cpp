@@ -11,7 +11,7 @@ std::string IgnoreListText(const CSettingsFile& settings) {
 
 void AddIgnoredAddress(const PageContext& context, std::string_view entry) {
   if (!entry.empty()) context.settings.AppendEntry(keys::kIgnoreList, entry);
-  if (context.request_fresh_update) context.request_fresh_update();
+  context.RequestFreshUpdate();
 }
 
 void RemoveIgnoredAddress(const PageContext& context, std::string_view entry) {
@@ -22,7 +22,7 @@ void RemoveIgnoredAddress(const PageContext& context, std::string_view entry) {
       break;
     }
   }
-  if (context.request_fresh_update) context.request_fresh_update();
+  context.RequestFreshUpdate();
 }
 
 }  // namespace zelquo::gui

@@ -56,8 +56,8 @@ MiscSettings ReadMiscSettings(const CSettingsFile& settings) {
 void SaveMiscSettings(const PageContext& context, const MiscSettings& misc) {
   if (misc.poll_interval >= kMinPollInterval) {
     context.settings.Write(keys::kPollInterval, misc.poll_interval);
-  } else if (context.show_message) {
-    context.show_message(kPollIntervalMessage);
+  } else {
+    context.ShowMessage(kPollIntervalMessage);
   }
   context.settings.WriteInt(keys::kExecuteCommand.name, misc.execute_command ? 1 : 0);
   context.settings.Write(keys::kCommand, misc.command);
@@ -68,7 +68,7 @@ void ApplyAutorun(const PageContext& context, bool autorun, std::string_view mod
                   const AutorunSetter& set_autorun_value) {
   context.settings.Write(keys::kAutorunOnStartup, autorun ? 1 : 0);
   const std::string data = autorun ? detail::LowerCaseProgramPath(std::string(module_path)) : std::string();
-  if (!set_autorun_value(kAutorunValueName, data) && context.show_message) context.show_message(kAutorunFailedMessage);
+  if (!set_autorun_value(kAutorunValueName, data)) context.ShowMessage(kAutorunFailedMessage);
 }
 
 }  // namespace zelquo::gui

@@ -16,6 +16,13 @@ struct PageContext {
   // Returns once the user has read the message.
   std::function<void(const std::string&)> show_message;
   std::function<void()> request_fresh_update;
+
+  void ShowMessage(const std::string& text) const {
+    if (show_message) show_message(text);
+  }
+  void RequestFreshUpdate() const {
+    if (request_fresh_update) request_fresh_update();
+  }
 };
 
 }  // namespace zelquo::gui

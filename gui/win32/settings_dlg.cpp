@@ -7,6 +7,7 @@
 #include "crypto/scramble.h"
 #include "gui_helpers.h"
 #include "message_dlg.h"
+#include "page_helpers.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "system_tray.h"
@@ -119,10 +120,7 @@ bool CSettingsDlg::PreTranslateMessage(MSG& message) {
 void CSettingsDlg::OnOK() {
   UpdateData(true);
   const CSettingsFile settings = ProgramSettings();
-  AccountCheckContext context(settings);
-  const HWND window = Window();
-  context.show_message = [window](const std::string& text) { ShowMessage(text, window); };
-  context.request_fresh_update = [] { RequestFreshUpdate(); };
+  const AccountCheckContext context(MakePageContext(settings, Window()));
   AccountFields fields{username_, password_, location_};
   SaveAccount(context, fields);
   username_ = std::move(fields.username);

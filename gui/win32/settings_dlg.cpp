@@ -5,8 +5,6 @@
 #include "logic/account_check.h"
 #include "client_app.h"
 #include "crypto/scramble.h"
-#include "gui_helpers.h"
-#include "message_dlg.h"
 #include "page_helpers.h"
 #include "resource.h"
 #include "settings/settings.h"

@@ -1,5 +1,5 @@
 // What the console utility needs running before its first request: the sockets layer on
-// Windows (version 1.1), the HTTP library on POSIX.
+// Windows (version 1.1); nothing on POSIX.
 #pragma once
 
 namespace zelquo::cli {

@@ -18,3 +18,11 @@ if(ZELQUO_FUZZ)
   # Coverage for the fuzzer in every library; the fuzz targets link libFuzzer's own main.
   target_compile_options(zelquo_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
+
+# Linked into the shipped Linux programs only: the C++ runtime built in, so that a start loads
+# nothing but the C library (a one-shot pass is mostly start-up). Sanitizer builds keep the
+# shared runtime their interceptors expect.
+add_library(zelquo_program_options INTERFACE)
+if(NOT WIN32 AND NOT ZELQUO_SANITIZE AND NOT ZELQUO_SANITIZE_THREAD AND NOT ZELQUO_FUZZ)
+  target_link_options(zelquo_program_options INTERFACE -static-libstdc++ -static-libgcc)
+endif()

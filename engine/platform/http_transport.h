@@ -1,6 +1,6 @@
 // The platform's HTTP client, reduced to what the engine needs: one GET that reports the status
-// and the first line of the body. Windows uses WinInet, POSIX uses libcurl. Mapping the outcome to
-// the engine's texts is left to http_get_line.cpp.
+// and the first line of the body. Windows uses WinInet, POSIX a plain-HTTP client of its own.
+// Mapping the outcome to the engine's texts is left to http_get_line.cpp.
 #pragma once
 
 #include <chrono>

@@ -1,9 +1,8 @@
 #include "cli/console_framework.h"
 
-#include <curl/curl.h>
-
 namespace zelquo::cli {
 
-bool StartConsoleFramework() { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }
+// The POSIX HTTP transport needs nothing started before its first request.
+bool StartConsoleFramework() { return true; }
 
 }  // namespace zelquo::cli

@@ -74,7 +74,8 @@ struct SectionSpan {
   std::optional<Line> key;          // the first line of the wanted key, when present
 };
 
-SectionSpan Locate(std::string_view bytes, std::string_view section, std::string_view key) {
+// A reader (until_key) stops at the key; a writer needs the section's end as well.
+SectionSpan Locate(std::string_view bytes, std::string_view section, std::string_view key, bool until_key) {
   SectionSpan span;
   bool inside = false;
   for (std::size_t at = 0; at < bytes.size();) {
@@ -91,7 +92,10 @@ SectionSpan Locate(std::string_view bytes, std::string_view section, std::string
     }
     if (!inside || line.kind == Line::Kind::kBlank) continue;
     span.body_end = line.end;
-    if (!span.key && EqualsIgnoringCase(line.name, key)) span.key = line;
+    if (!span.key && EqualsIgnoringCase(line.name, key)) {
+      span.key = line;
+      if (until_key) break;
+    }
   }
   return span;
 }
@@ -112,7 +116,7 @@ CIniDocument::CIniDocument(std::string bytes, std::string_view new_line)
     : bytes_(std::move(bytes)), new_line_(new_line) {}
 
 std::optional<std::string> CIniDocument::Find(std::string_view section, std::string_view key) const {
-  const SectionSpan span = Locate(bytes_, Trim(section), Trim(key));
+  const SectionSpan span = Locate(bytes_, Trim(section), Trim(key), /*until_key=*/true);
   if (!span.key || !span.key->value) return std::nullopt;
   std::string_view value = UpToNul(*span.key->value);
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
@@ -135,7 +139,7 @@ bool CIniDocument::Set(std::string_view section, std::string_view key, std::stri
     if (c != '\r' && c != '\n') clean_value.push_back(c);
   }
   const std::string new_line = DetectNewLine(bytes_, new_line_);
-  const SectionSpan span = Locate(bytes_, section, key);
+  const SectionSpan span = Locate(bytes_, section, key, /*until_key=*/false);
 
   if (span.key) {
     // Keep the key's own spelling and the line's own ending; replace what follows the name.

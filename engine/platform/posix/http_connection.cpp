@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -24,6 +26,65 @@ struct AddrInfoDeleter {
 };
 using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoDeleter>;
 
+struct Address {
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+};
+using Addresses = std::vector<Address>;
+
+// A pass sends one request per host name to the same server, so a name's addresses are kept for
+// a few seconds rather than looked up for every request; a failed look-up is never kept.
+constexpr auto kLookupLifetime = std::chrono::seconds(10);
+constexpr std::size_t kLookupsKept = 8;
+
+struct KeptLookup {
+  std::string host;
+  CHttpConnection::Clock::time_point expires;
+  Addresses addresses;
+};
+
+class CLookupCache {
+ public:
+  std::optional<Addresses> Find(const std::string& host) {
+    const std::lock_guard lock(mutex_);
+    const auto now = CHttpConnection::Clock::now();
+    std::erase_if(kept_, [&](const KeptLookup& entry) { return entry.expires <= now; });
+    for (const KeptLookup& entry : kept_) {
+      if (entry.host == host) return entry.addresses;
+    }
+    return std::nullopt;
+  }
+  void Keep(const std::string& host, const Addresses& addresses) {
+    const std::lock_guard lock(mutex_);
+    if (kept_.size() == kLookupsKept) kept_.erase(kept_.begin());
+    kept_.push_back({host, CHttpConnection::Clock::now() + kLookupLifetime, addresses});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<KeptLookup> kept_;
+};
+
+CLookupCache& LookupCache() {
+  static CLookupCache cache;
+  return cache;
+}
+
+// IPv4 addresses first: the provider learns the machine's IPv4 address from the connection.
+Addresses InPreferredOrder(const addrinfo* list) {
+  Addresses ordered;
+  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+    if (entry->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    Address address;
+    std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
+    address.length = entry->ai_addrlen;
+    ordered.push_back(address);
+  }
+  std::stable_partition(ordered.begin(), ordered.end(),
+                        [](const Address& address) { return address.storage.ss_family == AF_INET; });
+  return ordered;
+}
+
 // getaddrinfo has no time-out of its own, so a name is looked up on a thread of its own that
 // owns its result; a caller that stops waiting leaves it to finish and clean up by itself.
 struct PendingLookup {
@@ -33,22 +94,12 @@ struct PendingLookup {
   AddrInfoList result;
 };
 
-AddrInfoList LookUp(const std::string& host, std::uint16_t port, CHttpConnection::Clock::time_point until) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  const std::string service = std::to_string(port);
-  in6_addr literal{};
-  if (inet_pton(AF_INET, host.c_str(), &literal) == 1 || inet_pton(AF_INET6, host.c_str(), &literal) == 1) {
-    hints.ai_flags = AI_NUMERICHOST;  // nothing to wait for
-    addrinfo* found = nullptr;
-    return AddrInfoList(getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0 ? found : nullptr);
-  }
+AddrInfoList LookUpOnThread(const std::string& host, const addrinfo& hints, CHttpConnection::Clock::time_point until) {
   auto lookup = std::make_shared<PendingLookup>();
   try {
-    std::thread([lookup, host, service, hints] {
+    std::thread([lookup, host, hints] {
       addrinfo* found = nullptr;
-      AddrInfoList result(getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0 ? found : nullptr);
+      AddrInfoList result(getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 ? found : nullptr);
       const std::lock_guard lock(lookup->mutex);
       lookup->result = std::move(result);
       lookup->finished = true;
@@ -62,12 +113,31 @@ AddrInfoList LookUp(const std::string& host, std::uint16_t port, CHttpConnection
   return std::move(lookup->result);
 }
 
-// IPv4 addresses first: the provider learns the machine's IPv4 address from the connection.
-std::vector<const addrinfo*> InPreferredOrder(const addrinfo* list) {
-  std::vector<const addrinfo*> ordered;
-  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) ordered.push_back(entry);
-  std::stable_partition(ordered.begin(), ordered.end(), [](const addrinfo* entry) { return entry->ai_family == AF_INET; });
-  return ordered;
+// The addresses of host, port not yet set; empty when it has none or the look-up outlasts `until`.
+Addresses LookUp(const std::string& host, CHttpConnection::Clock::time_point until) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  in6_addr literal{};
+  if (inet_pton(AF_INET, host.c_str(), &literal) == 1 || inet_pton(AF_INET6, host.c_str(), &literal) == 1) {
+    hints.ai_flags = AI_NUMERICHOST;  // nothing to wait for
+    addrinfo* found = nullptr;
+    const AddrInfoList list(getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 ? found : nullptr);
+    return InPreferredOrder(list.get());
+  }
+  if (std::optional<Addresses> kept = LookupCache().Find(host)) return *std::move(kept);
+  const AddrInfoList list = LookUpOnThread(host, hints, until);
+  Addresses addresses = InPreferredOrder(list.get());
+  if (!addresses.empty()) LookupCache().Keep(host, addresses);
+  return addresses;
+}
+
+void SetPort(Address& address, std::uint16_t port) {
+  if (address.storage.ss_family == AF_INET) {
+    reinterpret_cast<sockaddr_in&>(address.storage).sin_port = htons(port);
+  } else if (address.storage.ss_family == AF_INET6) {
+    reinterpret_cast<sockaddr_in6&>(address.storage).sin6_port = htons(port);
+  }
 }
 
 }  // namespace
@@ -96,9 +166,9 @@ bool CHttpConnection::ConnectTo(const sockaddr* address, unsigned length) {
 
 bool CHttpConnection::Connect(const std::string& host, std::uint16_t port) {
   const auto lookup_until = std::min(Clock::now() + phase_timeout_, deadline_);
-  const AddrInfoList addresses = LookUp(host, port, lookup_until);
-  for (const addrinfo* entry : InPreferredOrder(addresses.get())) {
-    if (ConnectTo(entry->ai_addr, entry->ai_addrlen)) return true;
+  for (Address& address : LookUp(host, lookup_until)) {
+    SetPort(address, port);
+    if (ConnectTo(reinterpret_cast<const sockaddr*>(&address.storage), address.length)) return true;
     if (Clock::now() >= deadline_) break;
   }
   fd_.Reset();

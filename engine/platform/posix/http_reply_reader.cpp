@@ -23,6 +23,11 @@ CHttpReplyReader::CHttpReplyReader(bool body_of_200_only) : body_of_200_only_(bo
 int CHttpReplyReader::OnHeadersComplete(http_parser* parser) {
   CHttpReplyReader& reader = ReaderOf(parser);
   if (IsInterim(parser->status_code)) return 0;
+  if (parser->status_code < 100) {  // the parser takes one or two digits; HTTP has three
+    reader.progress_ = Progress::kFailed;
+    http_parser_pause(parser, 1);
+    return 0;
+  }
   reader.status_ = static_cast<int>(parser->status_code);
   if (reader.body_of_200_only_ && reader.status_ != 200) {
     reader.progress_ = Progress::kDone;
@@ -33,6 +38,7 @@ int CHttpReplyReader::OnHeadersComplete(http_parser* parser) {
 
 int CHttpReplyReader::OnBody(http_parser* parser, const char* data, std::size_t length) {
   CHttpReplyReader& reader = ReaderOf(parser);
+  if (reader.status_ == 0) return 0;  // a body sent with an interim reply is no answer
   if (reader.line_.Feed(std::string_view(data, length))) {
     reader.progress_ = reader.line_.TooLong() ? Progress::kFailed : Progress::kDone;
     http_parser_pause(parser, 1);

@@ -16,7 +16,9 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "settings/ini_document.h"
@@ -71,11 +73,44 @@ FileContent ReadWholeFile(const std::string& path) {
   return content;
 }
 
+// Every read reads the whole file afresh, but finding a key in it is done once per content: the
+// answers are kept with a copy of the bytes they came from and reused while the file holds exactly
+// those bytes. A pass reads the same few keys again and again from an unchanged file.
+class CReadMemo {
+ public:
+  std::optional<std::string> Find(const std::string& path, std::string bytes, std::string_view section,
+                                  std::string_view key) {
+    if (bytes.size() > kMaxMemoFileSize) return CIniDocument(std::move(bytes)).Find(section, key);
+    const std::lock_guard lock(mutex_);
+    if (!document_ || path != path_ || bytes != document_->Bytes()) {
+      path_ = path;
+      document_.emplace(std::move(bytes));
+      answers_.clear();
+    }
+    std::string lookup(section);
+    lookup.push_back('\0');  // no section name holds a NUL: the pair stays unambiguous
+    lookup.append(key);
+    const auto known = answers_.find(lookup);
+    if (known != answers_.end()) return known->second;
+    std::optional<std::string> answer = document_->Find(section, key);
+    answers_.emplace(std::move(lookup), answer);
+    return answer;
+  }
+
+ private:
+  static constexpr std::size_t kMaxMemoFileSize = 256 * 1024;
+  std::mutex mutex_;
+  std::string path_;
+  std::optional<CIniDocument> document_;
+  std::unordered_map<std::string, std::optional<std::string>> answers_;
+};
+
 std::optional<std::string> FindValue(const std::string& path, std::string_view section,
                                      std::string_view key) {
+  static CReadMemo memo;
   FileContent content = ReadWholeFile(path);
   if (content.state != ReadState::kRead) return std::nullopt;
-  return CIniDocument(std::move(content.bytes)).Find(section, key);
+  return memo.Find(path, std::move(content.bytes), section, key);
 }
 
 std::string FolderOf(const std::string& path) {

@@ -240,5 +240,30 @@ TEST(PosixProfileStoreTest, AMissingFolderFailsTheWriteCleanly) {
   EXPECT_FALSE(std::filesystem::exists(folder.Path() / "missing"));
 }
 
+// Reads keep answers found in an unchanged file; a change by another writer, even one that keeps
+// the file's size, its inode and its time stamp, is read at once.
+TEST(PosixProfileStoreTest, EveryReadSeesTheFileAsItIsNow) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  const std::string other = folder.File("other.ini");
+  WriteBytes(path, "[Zelquo IP Update Client]\nupdatedip=1.2.3.4\n");
+  WriteBytes(other, "[Zelquo IP Update Client]\nupdatedip=9.9.9.9\n");
+  struct stat before {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  EXPECT_EQ(ProfileReadText(path, kSection, "updatedip", ""), "1.2.3.4");
+  EXPECT_EQ(ProfileReadText(other, kSection, "updatedip", ""), "9.9.9.9");
+
+  const int fd = open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(pwrite(fd, "5", 1, sizeof "[Zelquo IP Update Client]\nupdatedip=" - 1), 1);
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(futimens(fd, times), 0);
+  close(fd);
+  EXPECT_EQ(ProfileReadText(path, kSection, "updatedip", ""), "5.2.3.4");
+  EXPECT_EQ(ProfileReadInt(path, kSection, "missing", 7), 7);
+  std::filesystem::remove(path);
+  EXPECT_EQ(ProfileReadText(path, kSection, "updatedip", "gone"), "gone");
+}
+
 }  // namespace
 }  // namespace zelquo::platform

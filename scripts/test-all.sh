@@ -23,7 +23,7 @@ cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan
 ctest --preset native-asan -j"$jobs" --timeout 300
 
-echo "== native build with ThreadSanitizer: service, update cycle, GUI state and settings tests"
+echo "== native build with ThreadSanitizer: service, update cycle, GUI state, settings and HTTP tests"
 cmake --preset native-tsan >/dev/null
 cmake --build --preset native-tsan --target engine_test service_test gui_logic_test zelquoiucsvc standin-provider
 # Every report of every process (the daemon the signal script starts too) goes to a log file
@@ -31,7 +31,7 @@ cmake --build --preset native-tsan --target engine_test service_test gui_logic_t
 tsan_logs="$root/build/native-tsan/tsan-reports"
 rm -rf "$tsan_logs" && mkdir -p "$tsan_logs"
 TSAN_OPTIONS="log_path=$tsan_logs/report second_deadlock_stack=1" ctest --preset native-tsan -j"$jobs" --timeout 300 \
-  -R '^(UpdateService|UpdateCycle|KeepRunning|ServiceHost|BeepInterval|Settings|PosixProfileStore|IniDocument|GuiState|TrayUpdateLoop)|service_daemon_signals'
+  -R '^(UpdateService|UpdateCycle|KeepRunning|ServiceHost|BeepInterval|Settings|PosixProfileStore|IniDocument|GuiState|TrayUpdateLoop|HttpGetLine|HttpProxy)|service_daemon_signals'
 if compgen -G "$tsan_logs/report*" >/dev/null; then
   cat "$tsan_logs"/report*
   echo "ThreadSanitizer reported the races above"

@@ -1,7 +1,6 @@
 // One TCP connection for one HTTP exchange, with two limits on every wait: the phase time-out
 // (no progress for that long ends the exchange) and the exchange's overall deadline. Name look-up
-// counts as part of connecting and keeps to the same limits; a name's addresses are kept for a
-// few seconds, since a pass sends one request per host name to the same server.
+// counts as part of connecting and keeps to the same limits.
 #pragma once
 
 #include <chrono>

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs the Linux service program as systemd would, in the foreground, and drives it with signals:
-# SIGUSR1 pauses, SIGUSR2 continues, SIGTERM and SIGINT stop it between passes. Checks the
+# SIGUSR1 pauses, SIGUSR2 continues, SIGHUP ends the wait between passes, SIGTERM and SIGINT stop
+# it between passes. Checks the
 # life-cycle messages that reach syslog, then the updates it sends to a stand-in provider, what it
 # records in its settings and when it runs the custom command.
 #
@@ -268,6 +269,22 @@ check "SIGTERM stops it (status $status)" test "$status" -eq 0
 check "... with a third stopped message" test "$(sleep 0.2; count_messages "$stopped")" -eq 3
 check "the warning was the only message beyond the life cycle and the waits for an account" \
   test "$(messages | grep -vxF -e "$started" -e "$paused" -e "$continued" -e "$stopped" -e "$waiting")" == "$refused"
+
+# SIGHUP ends the wait between passes: with a ten-minute poll interval, fresh-update keys written
+# by hand wait for the next pass until the signal comes; then the update goes out at once.
+set_settings pollinterval=600
+before=$(requests)
+start_daemon
+check "started with a ten-minute poll interval" wait_count "$started" 4 3
+check "its first pass sends an update" wait_until 10 requests_are $((before + 2))
+check "... recorded" wait_until 5 recorded
+set_settings updatedip= updatedminutes=0 checkminutes=0
+check "fresh-update keys alone send nothing during the wait" test "$(sleep 2; requests)" -eq $((before + 2))
+kill -HUP "$daemon_pid"
+check "SIGHUP makes the next pass send the update within seconds" wait_until 4 requests_are $((before + 4))
+check "... and the daemon runs on" kill -0 "$daemon_pid"
+stop_and_time TERM
+check "SIGTERM stops it afterwards (status $status)" test "$status" -eq 0
 
 # A "911" answer pauses the cycle for ten minutes; a stop ends that pause.
 kill "$standin_pid" 2>/dev/null

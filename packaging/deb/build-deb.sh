@@ -25,9 +25,7 @@ changelog_version=$(sed -n '1s/^[^(]*(\([^)]*\)).*/\1/p' "$here/changelog")
 version=${3:+$upstream_version-$3}
 version=${version:-$changelog_version}
 
-# The settings command comes with its own man page; a tree without it packages the other two.
-programs=(cli/zelquoipupdate service/zelquoiucsvc)
-[[ -x "$build/settings_cli/zelquoiuc" ]] && programs+=(settings_cli/zelquoiuc)
+programs=(cli/zelquoipupdate service/zelquoiucsvc settings_cli/zelquoiuc)
 for program in "${programs[@]}"; do
   [[ -x "$build/$program" ]] || { echo "missing $build/$program: build the native preset first" >&2; exit 2; }
 done
@@ -50,7 +48,7 @@ done
 # Links between top-level folders are absolute, those within /usr relative (Debian policy 10.5).
 ln -s "/etc/$package/ZelquoIUC.ini" "$stage$lib/ZelquoIUC.ini"
 for program in zelquoipupdate zelquoiuc; do
-  [[ -e "$stage$lib/$program" ]] && ln -s "../lib/$package/$program" "$stage/usr/bin/$program"
+  ln -s "../lib/$package/$program" "$stage/usr/bin/$program"
 done
 install -m 0644 "$root/service/zelquoiucsvc.service" "$stage/lib/systemd/system/"
 
@@ -60,7 +58,7 @@ manual() {  # manual PAGE SECTION
 }
 manual zelquoipupdate.1 1
 manual zelquoiucsvc.8 8
-[[ -e "$stage$lib/zelquoiuc" ]] && manual zelquoiuc.1 1
+manual zelquoiuc.1 1
 
 install -m 0644 "$here/copyright" "$stage$doc/copyright"
 {

@@ -133,7 +133,8 @@ lib=/usr/lib/zelquoiuc
 check "dpkg installs it" dpkg_run -i "$first"
 check "the programs share a folder whose ZelquoIUC.ini leads to $settings" \
   test "$(readlink "$lib/ZelquoIUC.ini")" == "$settings" -a -x "$lib/zelquoiucsvc" -a -x "$lib/zelquoipupdate"
-check "zelquoipupdate is on PATH" test "$(readlink -f /usr/bin/zelquoipupdate)" == "$lib/zelquoipupdate"
+check "zelquoipupdate and zelquoiuc are on PATH" test "$(readlink -f /usr/bin/zelquoipupdate) $(readlink -f /usr/bin/zelquoiuc)" \
+  == "$lib/zelquoipupdate $lib/zelquoiuc"
 check "postinst made the settings file, root's alone" test "$(stat -c '%U:%G %a' "$settings")" == "root:root 600"
 check "the unit is enabled" \
   test "$(readlink -f /etc/systemd/system/multi-user.target.wants/zelquoiucsvc.service)" == "$(readlink -f "$unit")"
@@ -170,12 +171,8 @@ check "the daemon runs as the unit's ExecStart starts it" wait_until 3 test -n "
 check "... and sends nothing without an account" test "$(sleep 2.5; requests)" -eq 0
 
 digest=5ebe2294ecd0e0f08eab7690d2a6ee69  # MD5 of "secret"
-if [[ -x /usr/bin/zelquoiuc ]]; then
-  echo secret | zelquoiuc account --user pkguser --password-stdin >"$work/account.txt" 2>&1
-  check "zelquoiuc account sets the account" test $? -eq 0
-else
-  printf '%s\n' username=pkguser 'password=n`^m`oI' >>"$settings"  # "secret", scrambled
-fi
+echo secret | zelquoiuc account --user pkguser --password-stdin >"$work/account.txt" 2>&1
+check "zelquoiuc account sets the account (status $?)" grep -qx username=pkguser "$settings"
 check "the daemon's first update reaches the provider" wait_until 10 updates_are 1
 update=$(cut -f3 "$record" | grep '^/nic/update?' | head -1)
 check "... for the account, as a first update ($update)" \

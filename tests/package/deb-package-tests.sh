@@ -48,23 +48,23 @@ zq_enter_namespace "zelquo-package-$$" "$0" "$build_dir"
 standin="$build_dir/tests/support/standin-provider"
 [[ -x "$standin" ]] || { echo "missing $standin" >&2; exit 2; }
 
+# deb-systemd-helper's state folders that this machine did not have before go at the end.
+new_folders=()
+for folder in /etc/systemd/system/multi-user.target.wants /var/lib/systemd/deb-systemd-helper-enabled; do
+  [[ -d "$folder" ]] || new_folders+=("$folder")
+done
 work=$(mktemp -d /tmp/zelquo-package.XXXXXX)
-chmod 755 "$work"
 standin_pid=
 cleanup() {
-  "$work/bin/systemctl" stop "$package"svc.service 2>/dev/null
+  [[ -x "$work/bin/systemctl" ]] && "$work/bin/systemctl" stop zelquoiucsvc.service
   purge_package
+  for folder in "${new_folders[@]}"; do find "$folder" -depth -type d -empty -delete 2>/dev/null; done
   [[ -n "$standin_pid" ]] && kill "$standin_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
-
-# deb-systemd-helper's state folders that this machine did not have before are removed at the end.
-helper_folders=(/etc/systemd/system/multi-user.target.wants /var/lib/systemd/deb-systemd-helper-enabled)
-new_folders=()
-for folder in "${helper_folders[@]}"; do [[ -d "$folder" ]] || new_folders+=("$folder"); done
 
 # --- The packages ---------------------------------------------------------------------------
 first=$("$root/packaging/deb/build-deb.sh" "$build_dir" "$work/1") || exit 1
@@ -204,6 +204,5 @@ check "... which deleted the settings and their folder" test ! -e /etc/zelquoiuc
 check "... and the unit's enablement" \
   test -z "$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled -name 'zelquoiucsvc*' 2>/dev/null)"
 check "dpkg no longer knows the package" bash -c "! dpkg-query -W $package >/dev/null 2>&1"
-for folder in "${new_folders[@]}"; do find "$folder" -depth -type d -empty -delete 2>/dev/null; done
 
 zq_checks_passed

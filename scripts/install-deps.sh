@@ -14,6 +14,8 @@ packages=(
   iproute2 procps util-linux libcap2-bin
   # The Windows setup program.
   nsis
+  # The Debian package: dpkg-shlibdeps for its Depends, and its check.
+  dpkg-dev lintian
 )
 
 missing=()

@@ -3,7 +3,7 @@
 # build under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
 # ThreadSanitizer, the fuzz targets for a bounded time (ZELQUO_FUZZ_SECONDS each, default 60),
 # the Windows build under Wine, the tray program on a virtual display, the setup program under
-# Wine, and the tests that need network namespaces. Exits non-zero when
+# Wine, the tests that need network namespaces, and the Debian package. Exits non-zero when
 # anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -79,3 +79,8 @@ flock /tmp/zq-netns.lock tests/installer/wine-installer-tests.sh "$root/build/wi
 
 echo "== tests in network namespaces"
 tests/netns/run-all.sh "$root/build/native" "$root/build/windows"
+
+echo "== Debian package: lintian, install, upgrade, remove, purge"
+# It installs the package on this machine, in a network namespace of its own, and purges it on
+# every way out.
+flock /tmp/zq-netns.lock tests/package/deb-package-tests.sh "$root/build/native"

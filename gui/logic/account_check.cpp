@@ -26,7 +26,7 @@ void SaveUsername(const AccountCheckContext& context, const AccountFields& field
   if (fields.username.empty() || IsValidAccountName(fields.username)) {
     context.settings.Write(keys::kUsername, fields.username);
   } else {
-    context.ShowMessage("Please enter a valid username - 4-20 characters (0-9, a-z, A-Z)");
+    context.ShowMessage(kInvalidUsernameMessage);
   }
 }
 
@@ -36,7 +36,7 @@ void SavePassword(const AccountCheckContext& context, AccountFields& fields) {
     return;
   }
   if (!IsValidAccountName(fields.password)) {
-    context.ShowMessage("Please enter a valid password - 4-20 characters (0-9, a-z, A-Z)");
+    context.ShowMessage(kInvalidPasswordMessage);
     return;
   }
   const std::string url = BuildAccountCheckUrl(fields.username, Md5Hex(fields.password), context.api_host);
@@ -55,7 +55,7 @@ void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
     return;
   }
   if (!IsValidLocation(fields.location)) {
-    context.ShowMessage("Please enter a valid location - 1-50 characters (0-9, a-z, A-Z)");
+    context.ShowMessage(kInvalidLocationMessage);
     return;
   }
   if (!IsValidAccountName(fields.username) || !IsValidAccountName(fields.password)) return;
@@ -77,6 +77,14 @@ void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
 bool IsValidAccountName(std::string_view text) { return LengthAndCharactersFit(text, 4, 20); }
 
 bool IsValidLocation(std::string_view text) { return LengthAndCharactersFit(text, 1, 50); }
+
+std::vector<std::string> LocalAccountRefusals(const AccountFields& fields) {
+  std::vector<std::string> refusals;
+  if (!fields.username.empty() && !IsValidAccountName(fields.username)) refusals.emplace_back(kInvalidUsernameMessage);
+  if (!fields.password.empty() && !IsValidAccountName(fields.password)) refusals.emplace_back(kInvalidPasswordMessage);
+  if (!fields.location.empty() && !IsValidLocation(fields.location)) refusals.emplace_back(kInvalidLocationMessage);
+  return refusals;
+}
 
 void SaveAccount(const AccountCheckContext& context, AccountFields& fields) {
   SaveUsername(context, fields);

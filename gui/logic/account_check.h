@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "http/http_get_line.h"
 #include "logic/page_context.h"
@@ -25,6 +26,16 @@ struct AccountFields {
   std::string password;  // as typed, unscrambled
   std::string location;
 };
+
+// What Save shows when a field breaks its local rule, in the order it checks them.
+inline constexpr char kInvalidUsernameMessage[] = "Please enter a valid username - 4-20 characters (0-9, a-z, A-Z)";
+inline constexpr char kInvalidPasswordMessage[] = "Please enter a valid password - 4-20 characters (0-9, a-z, A-Z)";
+inline constexpr char kInvalidLocationMessage[] = "Please enter a valid location - 1-50 characters (0-9, a-z, A-Z)";
+
+// The messages Save would show for fields that break their local rules (an empty field breaks
+// none), in Save's order; empty when the provider is the only one left to ask. A caller that
+// must refuse bad input without writing anything asks this before SaveAccount.
+[[nodiscard]] std::vector<std::string> LocalAccountRefusals(const AccountFields& fields);
 
 // The page context with the provider's host and the time-out of the checks.
 struct AccountCheckContext : PageContext {

@@ -43,10 +43,14 @@ std::string CGuiState::StatusText() const {
   return status_text_;
 }
 
-void CGuiState::RequestFreshUpdate(const CSettingsFile& settings) {
+void WriteFreshUpdateKeys(const CSettingsFile& settings) {
   settings.Write(keys::kCheckMinutes, 0);
   settings.Write(keys::kUpdatedMinutes, 0);
   settings.Write(keys::kUpdatedIp, "");
+}
+
+void CGuiState::RequestFreshUpdate(const CSettingsFile& settings) {
+  WriteFreshUpdateKeys(settings);
   wake_flag_.store(0);
 }
 

@@ -16,6 +16,10 @@
 
 namespace zelquo::gui {
 
+// Makes the change check answer "update" at the next pass: "checkminutes" and "updatedminutes" 0,
+// "updatedip" empty.
+void WriteFreshUpdateKeys(const CSettingsFile& settings);
+
 class CGuiState {
  public:
   using LocalClock = std::function<std::tm()>;
@@ -29,8 +33,7 @@ class CGuiState {
   [[nodiscard]] std::string ActivityLog() const;
   [[nodiscard]] std::string StatusText() const;
 
-  // Makes the change check answer "update" ("checkminutes" and "updatedminutes" 0, "updatedip"
-  // empty) and ends the update thread's current wait within a second.
+  // Writes the fresh-update keys and ends the update thread's current wait within a second.
   void RequestFreshUpdate(const CSettingsFile& settings);
   // Sleeps in one-second steps, at most `seconds` of them, while the wake flag is set; a cleared
   // flag is set again and the wait returns at once.

@@ -1,5 +1,7 @@
 #include "logic/misc_page.h"
 
+#include <charconv>
+
 #include "settings/settings_path.h"
 
 namespace zelquo::gui {
@@ -42,6 +44,13 @@ std::vector<std::string> ServiceActionCommands(ServiceAction action, std::string
       break;
   }
   return {"\"" + ProgramFolderFromModulePath(module_path, kProgramFileName) + kServiceFileName + "\" -install"};
+}
+
+int ParsePollInterval(std::string_view text) {
+  int value = 0;
+  const char* const end = text.data() + text.size();
+  if (text.empty() || std::from_chars(text.data(), end, value).ptr != end) return 0;
+  return value;
 }
 
 MiscSettings ReadMiscSettings(const CSettingsFile& settings) {

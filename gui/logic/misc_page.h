@@ -51,6 +51,10 @@ struct MiscSettings {
   bool autorun = true;
 };
 
+// The poll interval as typed: a whole decimal number, else 0, which Save refuses like any
+// interval below kMinPollInterval.
+[[nodiscard]] int ParsePollInterval(std::string_view text);
+
 [[nodiscard]] MiscSettings ReadMiscSettings(const CSettingsFile& settings);
 // Writes the poll interval only when it is at least kMinPollInterval (otherwise shows
 // kPollIntervalMessage), then always the command, its flag and the autorun flag. The update loops

@@ -1,6 +1,5 @@
 #include "misc_page.h"
 
-#include <charconv>
 #include <cstdlib>
 
 #include "message_dlg.h"
@@ -49,11 +48,7 @@ void CMiscPage::DoDataExchange(const win::CDataExchange& exchange) {
   std::string poll_interval = std::to_string(misc_.poll_interval);
   exchange.Text(IDC_POLL_INTERVAL, poll_interval);
   if (exchange.Saving()) {
-    // Text that is not a number is refused like a too short interval.
-    int value = 0;
-    const char* const end = poll_interval.data() + poll_interval.size();
-    if (std::from_chars(poll_interval.data(), end, value).ptr != end) value = 0;
-    misc_.poll_interval = value;
+    misc_.poll_interval = ParsePollInterval(poll_interval);
     misc_.execute_command = IsChecked(Window(), IDC_EXECUTE_COMMAND);
     misc_.autorun = IsChecked(Window(), IDC_AUTORUN);
   } else {

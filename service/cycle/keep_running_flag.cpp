@@ -20,9 +20,24 @@ bool CKeepRunningFlag::WaitWhileSet(std::chrono::milliseconds timeout) const {
   return !cleared_.wait_for(lock, timeout, [this] { return !set_; });
 }
 
+void CKeepRunningFlag::Wake() {
+  {
+    std::lock_guard lock(mutex_);
+    wake_pending_ = true;
+  }
+  cleared_.notify_all();
+}
+
+bool CKeepRunningFlag::WaitWhileSetAndAsleep(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  cleared_.wait_for(lock, timeout, [this] { return !set_ || wake_pending_; });
+  wake_pending_ = false;
+  return set_;
+}
+
 void CKeepRunningWait::Wait(int seconds) {
   if (seconds <= 0) return;
-  flag_.WaitWhileSet(std::chrono::seconds(seconds));
+  flag_.WaitWhileSetAndAsleep(std::chrono::seconds(seconds));
 }
 
 }  // namespace zelquo

@@ -49,6 +49,7 @@ void CServiceHost::Handler(std::uint32_t control) {
     case kControlContinue: OnContinue(); break;
     case kControlInterrogate: OnInterrogate(); break;
     case kControlShutdown: OnShutdown(); break;
+    case kControlParamChange: OnParamChange(); break;
     default: OnUserControl(control); break;
   }
   ReportCurrentStatus();
@@ -61,6 +62,7 @@ void CServiceHost::OnPause() { LogEvent(EventType::kInformation, message_ids::kP
 void CServiceHost::OnContinue() { LogEvent(EventType::kInformation, message_ids::kContinued, display_name_); }
 void CServiceHost::OnInterrogate() { ReportCurrentStatus(); }
 void CServiceHost::OnShutdown() { LogEvent(EventType::kInformation, message_ids::kShutdown, display_name_); }
+void CServiceHost::OnParamChange() {}
 void CServiceHost::OnUserControl(std::uint32_t /*control*/) {}
 void CServiceHost::Debug() { Run(0, nullptr); }
 void CServiceHost::Help() {}

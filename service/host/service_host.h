@@ -30,6 +30,7 @@ class CServiceHost {
   virtual void OnContinue();
   virtual void OnInterrogate();
   virtual void OnShutdown();
+  virtual void OnParamChange();
   virtual void OnUserControl(std::uint32_t control);
   // Hands the process to the service manager; returns when the service has stopped. False
   // when the process was not started by it.

@@ -34,6 +34,8 @@ enum ServiceControl : std::uint32_t {
   kControlContinue = 3,
   kControlInterrogate = 4,
   kControlShutdown = 5,
+  // The settings changed: on Linux SIGHUP, which starts a fresh pass at once.
+  kControlParamChange = 6,
 };
 
 // Stop, and pause/continue.

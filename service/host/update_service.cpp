@@ -146,6 +146,8 @@ void CUpdateService::OnContinue() {
   paused_ = 0;
 }
 
+void CUpdateService::OnParamChange() { keep_running_.Wake(); }
+
 void CUpdateService::OnUserControl(std::uint32_t control) {
   interval_ = NextBeepInterval(interval_, control);
   LogEvent(EventType::kInformation, message_ids::kBeepIntervalSet, std::to_string(interval_));

@@ -41,6 +41,8 @@ class CUpdateService : public CServiceHost {
   void OnStop() override;
   void OnPause() override;
   void OnContinue() override;
+  // Ends the poll-interval wait, so that a pass follows at once.
+  void OnParamChange() override;
   void OnUserControl(std::uint32_t control) override;
   void Help() override;
 

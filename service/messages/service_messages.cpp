@@ -20,6 +20,8 @@ constexpr std::array kMessages{
     ServiceMessage{ids::kBeepIntervalSet, kInformation, "Beep Interval has been set to %1 milliseconds."},
     ServiceMessage{ids::kShutdown, kInformation, "\"%1\" was successfully shutdown."},
     ServiceMessage{ids::kCustomCommandRefused, kWarning, "The custom command was not run: %1"},
+    ServiceMessage{ids::kWaitingForAccount, kInformation,
+                   "No account is configured; waiting for one (set it with \"%1\")."},
     ServiceMessage{ids::kScmConnectFailed, kError, "Failed to connect to the Service Control Manager, ErrorCode:%1."},
     ServiceMessage{ids::kServiceOpenFailed, kError, "Failed to open the service, ErrorCode:%1."},
     ServiceMessage{ids::kServiceDeleteFailed, kError, "Failed to delete the service, ErrorCode:%1."},

@@ -23,6 +23,7 @@ inline constexpr std::uint32_t kContinued = 0x40000006;
 inline constexpr std::uint32_t kBeepIntervalSet = 0x4000000A;
 inline constexpr std::uint32_t kShutdown = 0x4000000B;
 inline constexpr std::uint32_t kCustomCommandRefused = 0x8000000C;
+inline constexpr std::uint32_t kWaitingForAccount = 0x4000000D;
 inline constexpr std::uint32_t kScmConnectFailed = 0xC0000007;
 inline constexpr std::uint32_t kServiceOpenFailed = 0xC0000008;
 inline constexpr std::uint32_t kServiceDeleteFailed = 0xC0000009;

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs the Linux service program as systemd would, in the foreground, and drives it with signals:
-# SIGUSR1 pauses, SIGUSR2 continues, SIGTERM and SIGINT stop it between passes. Checks the
+# SIGUSR1 pauses, SIGUSR2 continues, SIGHUP ends the wait between passes, SIGTERM and SIGINT stop
+# it between passes. Checks the
 # life-cycle messages that reach syslog, then the updates it sends to a stand-in provider, what it
 # records in its settings and when it runs the custom command.
 #
@@ -110,9 +111,11 @@ started='30 "Zelquo IP Update Service" started successfully.'
 paused='30 "Zelquo IP Update Service" paused successfully.'
 continued='30 "Zelquo IP Update Service" continued successfully.'
 stopped='30 "Zelquo IP Update Service" stopped successfully.'
+waiting='30 No account is configured; waiting for one (set it with "zelquoiuc account").'
 
 start_daemon
 check "the program starts and logs the started message" wait_message "$started" 3
+check "without an account it says that it waits for one" wait_message "$waiting" 3
 check "it empties updatedip at start" grep -qx 'updatedip=' "$install_dir/ZelquoIUC.ini"
 kill -USR1 "$daemon_pid"
 check "SIGUSR1 pauses it after the current wait" wait_message "$paused" 4
@@ -133,8 +136,9 @@ check "SIGINT stops a paused program (took $took ms, status $status)" test "$sta
 check "... with a second stopped message" test "$(sleep 0.2; count_messages "$stopped")" -eq 2
 check "... and no continued message for the stop" test "$(count_messages "$continued")" -eq 1
 
-check "nothing but life-cycle messages reached syslog" \
-  test "$(messages | grep -cvxF -e "$started" -e "$paused" -e "$continued" -e "$stopped")" -eq 0
+check "nothing but life-cycle messages and one wait for an account per start reached syslog" \
+  test "$(messages | grep -cvxF -e "$started" -e "$paused" -e "$continued" -e "$stopped")" \
+  -eq "$(count_messages "$waiting")" -a "$(count_messages "$waiting")" -eq 2
 
 # The usage text goes to standard output; install is the unit file's job.
 check "-help prints the usage text" test "$("$install_dir/zelquoiucsvc" -HELP)" == \
@@ -198,15 +202,20 @@ first_target="/nic/update?ver=4.43&hostname=home.example.net&password=$digest&my
 later_target="/nic/update?ver=4.43&hostname=home.example.net&password=$digest&myip=203.0.113.77"
 
 # As a previous run leaves it: this address recorded this minute, which alone would need no
-# update; only the emptying at start makes the first cycle send, as a first update.
+# update; only the emptying at start makes the first cycle send, as a first update. The password
+# comes only once the program runs: until then it waits for an account, quietly.
 now=$(minute_now)
-printf '%s\n' '[Zelquo IP Update Client]' pollinterval=2 'password=n`^m`oI' numofdomainnames=1 \
+printf '%s\n' '[Zelquo IP Update Client]' pollinterval=2 'password=' numofdomainnames=1 \
   domain_name1=home.example.net executecommand=1 "command=echo ran >>$command_log" \
   updatedip=203.0.113.77 "updatedminutes=$now" "checkminutes=$now" >"$settings"
 chmod 644 "$settings"
 
 start_daemon
 check "started with a provider" wait_count "$started" 3 3
+check "... it waits for the missing password" wait_count "$waiting" 3 3
+check "... and three passes later it has sent nothing and said so only once" \
+  test "$(sleep 4.5; requests) $(count_messages "$waiting")" == "0 3"
+set_settings 'password=n`^m`oI'
 check "the first cycle asks the IP-check server and sends one update" wait_until 10 requests_are 2
 check "... the IP-check server first, on 8245 ($(target 1))" \
   test "$(request_port 1) $(target 1)" == "8245 /ipcheck.asp"
@@ -258,8 +267,24 @@ check "the settings file kept its owner and mode through the writes" \
 stop_and_time TERM
 check "SIGTERM stops it (status $status)" test "$status" -eq 0
 check "... with a third stopped message" test "$(sleep 0.2; count_messages "$stopped")" -eq 3
-check "the warning was the only message beyond the life cycle" \
-  test "$(messages | grep -vxF -e "$started" -e "$paused" -e "$continued" -e "$stopped")" == "$refused"
+check "the warning was the only message beyond the life cycle and the waits for an account" \
+  test "$(messages | grep -vxF -e "$started" -e "$paused" -e "$continued" -e "$stopped" -e "$waiting")" == "$refused"
+
+# SIGHUP ends the wait between passes: with a ten-minute poll interval, fresh-update keys written
+# by hand wait for the next pass until the signal comes; then the update goes out at once.
+set_settings pollinterval=600
+before=$(requests)
+start_daemon
+check "started with a ten-minute poll interval" wait_count "$started" 4 3
+check "its first pass sends an update" wait_until 10 requests_are $((before + 2))
+check "... recorded" wait_until 5 recorded
+set_settings updatedip= updatedminutes=0 checkminutes=0
+check "fresh-update keys alone send nothing during the wait" test "$(sleep 2; requests)" -eq $((before + 2))
+kill -HUP "$daemon_pid"
+check "SIGHUP makes the next pass send the update within seconds" wait_until 4 requests_are $((before + 4))
+check "... and the daemon runs on" kill -0 "$daemon_pid"
+stop_and_time TERM
+check "SIGTERM stops it afterwards (status $status)" test "$status" -eq 0
 
 # A "911" answer pauses the cycle for ten minutes; a stop ends that pause.
 kill "$standin_pid" 2>/dev/null

@@ -47,5 +47,32 @@ TEST(KeepRunningFlag, ZeroOrNegativeSecondsDoNotWait) {
   EXPECT_TRUE(flag.IsSet());
 }
 
+TEST(KeepRunningFlag, AWakeUpEndsOnePollIntervalWaitOnly) {
+  CKeepRunningFlag flag;
+  CKeepRunningWait wait(flag);
+  std::thread waker([&] {
+    std::this_thread::sleep_for(100ms);
+    flag.Wake();
+  });
+  const auto start = Clock::now();
+  wait.Wait(60);
+  waker.join();
+  EXPECT_LT(Clock::now() - start, 1s);
+
+  // A wake-up during a pass is kept for the next wait, which it ends at once; other waits (a
+  // maintenance pause, the stop's progress reports) sleep on.
+  flag.Wake();
+  const auto pause = Clock::now();
+  EXPECT_TRUE(flag.WaitWhileSet(150ms));
+  EXPECT_GE(Clock::now() - pause, 150ms);
+  const auto next = Clock::now();
+  EXPECT_TRUE(flag.WaitWhileSetAndAsleep(10s));
+  EXPECT_LT(Clock::now() - next, 100ms);
+  const auto after = Clock::now();
+  EXPECT_TRUE(flag.WaitWhileSetAndAsleep(150ms));
+  EXPECT_GE(Clock::now() - after, 150ms);
+  EXPECT_TRUE(flag.IsSet());
+}
+
 }  // namespace
 }  // namespace zelquo

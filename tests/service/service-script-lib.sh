@@ -21,8 +21,8 @@ zq_noon_clock() {
 # zq_enter_namespace NAME COMMAND...: outside, runs COMMAND (the calling script again) in a new
 # network namespace, loopback only, whose /etc/hosts maps the provider's names to 127.0.0.1 and
 # whose resolver is a closed loopback port, so no request and no name look-up leaves it; then
-# exits with its status, removing the namespace and its /etc/netns folder. Inside, brings
-# loopback up and returns.
+# exits with its status, removing the namespace and its /etc/netns folder, then running the
+# calling script's zq_outside_cleanup when it defines one. Inside, brings loopback up and returns.
 zq_enter_namespace() {
   local name=$1
   shift
@@ -45,6 +45,7 @@ zq_remove_namespace() {
   ip netns pids "$zq_netns" 2>/dev/null | xargs -r kill -KILL 2>/dev/null
   ip netns delete "$zq_netns" 2>/dev/null
   rm -rf "/etc/netns/$zq_netns"
+  if declare -F zq_outside_cleanup >/dev/null; then zq_outside_cleanup; fi
 }
 
 # Windows service manager and registry queries, through Wine's own tools.

@@ -1,5 +1,6 @@
 // Runs the service in the foreground, as systemd expects, with signals for controls: SIGTERM
-// and SIGINT stop, SIGUSR1 pauses, SIGUSR2 continues. The signal handlers only write the signal
+// and SIGINT stop, SIGUSR1 pauses, SIGUSR2 continues, SIGHUP (the settings changed) ends the
+// wait between passes so that a pass follows at once. The signal handlers only write the signal
 // number to a pipe; a dispatcher thread reads it and calls the service's Handler, as the Windows
 // dispatcher thread does. Handlers (not blocked masks) keep the custom command's processes free
 // of inherited signal masks.
@@ -20,7 +21,7 @@
 namespace zelquo::service {
 namespace {
 
-constexpr int kControlSignals[] = {SIGTERM, SIGINT, SIGUSR1, SIGUSR2};
+constexpr int kControlSignals[] = {SIGTERM, SIGINT, SIGUSR1, SIGUSR2, SIGHUP};
 constexpr unsigned char kEndOfDispatch = 0;
 
 std::atomic<bool> g_dispatcher_running{false};
@@ -40,6 +41,7 @@ std::uint32_t ControlForSignal(int signal_number) {
   switch (signal_number) {
     case SIGUSR1: return kControlPause;
     case SIGUSR2: return kControlContinue;
+    case SIGHUP: return kControlParamChange;
     default: return kControlStop;
   }
 }

@@ -1,0 +1,7 @@
+#include "host/account_wait_notice.h"
+
+namespace zelquo::service::platform {
+
+std::optional<std::string> AccountSetupCommand() { return "zelquoiuc account"; }
+
+}  // namespace zelquo::service::platform

@@ -74,7 +74,7 @@ agent_lines() {
       if (a == agent) print }'
 }
 
-alive() { [[ -d "/proc/$1" ]] && [[ "$(awk '$1 == "State:" { print $2 }' "/proc/$1/status")" != Z ]]; }
+alive() { [[ -d "/proc/$1" ]] && [[ "$(awk '$1 == "State:" { print $2 }' "/proc/$1/status" 2>/dev/null)" != Z ]]; }
 
 start_daemons() {
   local count=$1 poll=$2

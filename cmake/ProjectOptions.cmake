@@ -24,5 +24,7 @@ endif()
 # shared runtime their interceptors expect.
 add_library(zelquo_program_options INTERFACE)
 if(NOT WIN32 AND NOT ZELQUO_SANITIZE AND NOT ZELQUO_SANITIZE_THREAD AND NOT ZELQUO_FUZZ)
-  target_link_options(zelquo_program_options INTERFACE -static-libstdc++ -static-libgcc)
+  target_link_options(zelquo_program_options INTERFACE -static-libstdc++ -static-libgcc -Wl,-z,relro,-z,now)
+  # Checked buffer functions throughout, as Debian builds its packages.
+  target_compile_definitions(zelquo_options INTERFACE _FORTIFY_SOURCE=2)
 endif()

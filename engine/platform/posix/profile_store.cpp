@@ -183,8 +183,9 @@ ReplaceResult ReplaceFile(const std::string& path, const std::string& folder, st
   if (had_file) {
     ok = ::fchmod(temp.Get(), old.info.st_mode & 07777) == 0;
     if (ok && (old.info.st_uid != ::geteuid() || old.info.st_gid != ::getegid())) {
-      // Only a privileged writer can keep a foreign owner; anyone else keeps the file as theirs.
-      (void)::fchown(temp.Get(), old.info.st_uid, old.info.st_gid);
+      if (::fchown(temp.Get(), old.info.st_uid, old.info.st_gid) != 0) {
+        // Only a privileged writer can keep a foreign owner; anyone else keeps the file as theirs.
+      }
     }
   }
   ok = ok && WriteAll(temp.Get(), bytes);

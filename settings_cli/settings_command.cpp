@@ -364,7 +364,8 @@ int RunConnection(CCommandRun& run, const Arguments& arguments) {
 
 std::vector<std::string> IgnoreLines(const CSettingsFile& settings) {
   std::vector<std::string> lines;
-  std::string_view text = IgnoreListText(settings);
+  const std::string list_text = IgnoreListText(settings);
+  std::string_view text = list_text;
   for (std::size_t end = text.find("\r\n"); end != std::string_view::npos; end = text.find("\r\n")) {
     lines.emplace_back(text.substr(0, end));
     text.remove_prefix(end + 2);

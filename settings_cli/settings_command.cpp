@@ -1,5 +1,6 @@
 #include "settings_command.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -34,8 +35,6 @@ struct Subcommand {
   std::string_view details;   // for the subcommand's own help
   Handler run;
 };
-
-const Subcommand* FindSubcommand(std::string_view name);
 
 // One run of the command: the page logic's messages are refusals and go to standard error; a
 // fresh update it requests is made once the action has gone through, so that input the page

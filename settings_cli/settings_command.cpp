@@ -1,5 +1,6 @@
 #include "settings_command.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -34,8 +35,6 @@ struct Subcommand {
   std::string_view details;   // for the subcommand's own help
   Handler run;
 };
-
-const Subcommand* FindSubcommand(std::string_view name);
 
 // One run of the command: the page logic's messages are refusals and go to standard error; a
 // fresh update it requests is made once the action has gone through, so that input the page
@@ -364,7 +363,8 @@ int RunConnection(CCommandRun& run, const Arguments& arguments) {
 
 std::vector<std::string> IgnoreLines(const CSettingsFile& settings) {
   std::vector<std::string> lines;
-  std::string_view text = IgnoreListText(settings);
+  const std::string list_text = IgnoreListText(settings);
+  std::string_view text = list_text;
   for (std::size_t end = text.find("\r\n"); end != std::string_view::npos; end = text.find("\r\n")) {
     lines.emplace_back(text.substr(0, end));
     text.remove_prefix(end + 2);

@@ -14,9 +14,9 @@ namespace zelquo::settings_cli {
 
 enum ExitCode : int { kDone = 0, kRefused = 1, kUsageError = 2 };
 
-// What the command reaches beyond the settings file: the provider (for the account checks) and
-// the user's streams. The terminal and the daemon are reached through terminal.h and
-// service_probe.h.
+// The settings file the command edits and the streams it prints to: what it shows on standard
+// output, the pages' refusals and usage errors on standard error. The terminal and the daemon are
+// reached through terminal.h and service_probe.h.
 struct CommandEnvironment {
   explicit CommandEnvironment(const CSettingsFile& settings_file, std::ostream& output, std::ostream& errors)
       : settings(settings_file), out(output), err(errors) {}

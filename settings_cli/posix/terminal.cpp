@@ -58,13 +58,13 @@ class CEchoOff {
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &action, &previous_[i]);
     current.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     current.c_lflag |= ECHONL;
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &current);
+    tcsetattr(STDIN_FILENO, TCSANOW, &current);
     active_ = true;
   }
   ~CEchoOff() {
     if (!active_) return;
     const CSignalBlock block;
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_saved_terminal);
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_terminal);
     g_terminal_saved = 0;
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &previous_[i], nullptr);
   }
@@ -99,10 +99,11 @@ std::optional<std::string> ReadLine() {
 bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 std::optional<std::string> AskLine(std::string_view prompt, bool echo) {
+  // Echo goes off before the prompt shows, so that nothing typed at once after it is echoed.
+  std::optional<CEchoOff> echo_off;
+  if (!echo) echo_off.emplace();
   std::fwrite(prompt.data(), 1, prompt.size(), stderr);
   std::fflush(stderr);
-  if (echo) return ReadLine();
-  const CEchoOff echo_off;
   return ReadLine();
 }
 

@@ -22,6 +22,14 @@ TEST(MiscPageStateTest, EveryManagerStateHasItsTextAndImage) {
   EXPECT_EQ(UnknownServiceStateDisplay(), (ServiceStateDisplay{"Unknown", 48}));
 }
 
+TEST(MiscPagePollIntervalTest, OnlyAWholeNumberParsesAndTheRestReadsAsZero) {
+  const struct {
+    const char* typed;
+    int seconds;
+  } rows[] = {{"45", 45}, {"-40", -40}, {"", 0}, {"45s", 0}, {" 45", 0}, {"4.5", 0}, {"99999999999", 0}};
+  for (const auto& row : rows) EXPECT_EQ(ParsePollInterval(row.typed), row.seconds) << row.typed;
+}
+
 TEST(MiscPageCommandsTest, ActionsRunTheirCommands) {
   const struct {
     ServiceAction action;

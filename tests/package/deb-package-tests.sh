@@ -152,15 +152,6 @@ standin_pid=$!
 for _ in $(seq 50); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
 requests() { cat "$record" 2>/dev/null | wc -l; }
 updates() { cut -f3 "$record" 2>/dev/null | grep -c '^/nic/update?'; }
-wait_until() {  # wait_until SECONDS COMMAND...
-  local deadline=$((SECONDS + $1))
-  shift
-  while ((SECONDS <= deadline)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 updates_are() { [[ $(updates) -ge $1 ]]; }
 
 # A short poll interval, so that the account is taken up within seconds.

@@ -181,15 +181,6 @@ set_settings() {
 requests() { wc -l <"$record"; }
 target() { sed -n "${1}p" "$record" | cut -f3; }
 request_port() { sed -n "${1}p" "$record" | cut -f1; }
-wait_until() {  # wait_until SECONDS COMMAND...
-  local deadline=$((SECONDS + $1))
-  shift
-  while ((SECONDS <= deadline)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 requests_are() { [[ $(requests) -eq $1 ]]; }
 recorded() {  # recorded: the cycle's record is complete (checkminutes is written last)
   [[ "$(setting updatedip)" == 203.0.113.77 ]] && checked_recently

@@ -77,3 +77,14 @@ zq_checks_passed() {
   echo "# $checks checks, $failures failed"
   [[ $failures -eq 0 ]]
 }
+
+# wait_until SECONDS COMMAND...: true as soon as COMMAND is, false once SECONDS have passed.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  while ((SECONDS <= deadline)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}

@@ -275,15 +275,6 @@ set_settings() {
 requests() { wc -l <"$record"; }
 target() { sed -n "${1}p" "$record" | tr -d '\r' | cut -f3; }
 request_port() { sed -n "${1}p" "$record" | cut -f1; }
-wait_until() {  # wait_until SECONDS COMMAND...
-  local deadline=$((SECONDS + $1))
-  shift
-  while ((SECONDS <= deadline)); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
 requests_are() { [[ $(requests) -eq $1 ]]; }
 checked_recently() { recent_minute "$(setting checkminutes)"; }
 recorded() {  # recorded: the cycle's record is complete (checkminutes is written last)

@@ -72,13 +72,13 @@ bool CHttpConnection::SendAll(std::string_view bytes) {
   return true;
 }
 
+// Waits before reading: an answer is seldom there the moment it is asked for.
 long CHttpConnection::Receive(char* buffer, std::size_t size) {
   for (;;) {
-    if (Clock::now() >= deadline_) return -1;
+    if (Clock::now() >= deadline_ || !WaitFor(POLLIN)) return -1;
     const ssize_t got = ::recv(fd_.Get(), buffer, size, 0);
     if (got >= 0) return got;
-    if (errno == EINTR) continue;
-    if ((errno != EAGAIN && errno != EWOULDBLOCK) || !WaitFor(POLLIN)) return -1;
+    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return -1;
   }
 }
 

@@ -53,22 +53,26 @@ FileContent ReadWholeFile(const std::string& path) {
     content.state = ReadState::kUnusable;
     return content;
   }
-  content.bytes.reserve(static_cast<std::size_t>(content.info.st_size));
-  char buffer[65536];
+  // One byte more than the file's size is asked for, so that a short read (the end of a regular
+  // file) ends reading without a further call; a file that grew meanwhile is read on.
+  std::size_t have = 0;
+  content.bytes.resize(static_cast<std::size_t>(content.info.st_size) + 1);
   for (;;) {
-    const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
-    if (got == 0) break;
+    const ssize_t got = ::read(fd.Get(), content.bytes.data() + have, content.bytes.size() - have);
     if (got < 0) {
       if (errno == EINTR) continue;
       content.state = ReadState::kUnusable;
       return content;
     }
-    content.bytes.append(buffer, static_cast<std::size_t>(got));
-    if (content.bytes.size() > static_cast<std::size_t>(kMaxSettingsFileSize)) {
+    have += static_cast<std::size_t>(got);
+    if (got == 0 || have < content.bytes.size()) break;
+    if (have > static_cast<std::size_t>(kMaxSettingsFileSize)) {
       content.state = ReadState::kUnusable;
       return content;
     }
+    content.bytes.resize(have + 65536);
   }
+  content.bytes.resize(have);
   content.state = ReadState::kRead;
   return content;
 }

@@ -26,9 +26,7 @@ zq_enter_namespace "zelquo-daemon-$$" "$0" "$build_dir"
 
 program="$build_dir/service/zelquoiucsvc"
 standin="$build_dir/tests/support/standin-provider"
-for file in "$program" "$standin"; do
-  [[ -x "$file" ]] || { echo "missing $file" >&2; exit 2; }
-done
+zq_require_files "$program" "$standin"
 
 work=$(mktemp -d /tmp/zelquo-daemon.XXXXXX)
 listener_pid=

@@ -78,6 +78,14 @@ zq_checks_passed() {
   [[ $failures -eq 0 ]]
 }
 
+# zq_require_files FILE...: stops the script (status 2) when one of the files it needs is not built.
+zq_require_files() {
+  local file
+  for file in "$@"; do
+    [[ -f "$file" ]] || { echo "missing $file" >&2; exit 2; }
+  done
+}
+
 # wait_until SECONDS COMMAND...: true as soon as COMMAND is, false once SECONDS have passed.
 wait_until() {
   local deadline=$((SECONDS + $1))

@@ -50,9 +50,7 @@ if [[ -n "$native_dir" ]]; then
 else
   standin="$build_dir/tests/support/standin-provider.exe"
 fi
-for file in "$service_exe" "$control_exe" "$standin"; do
-  [[ -f "$file" ]] || { echo "missing $file" >&2; exit 2; }
-done
+zq_require_files "$service_exe" "$control_exe" "$standin"
 
 work=$(mktemp -d /tmp/zelquo-wine-service.XXXXXX)
 export WINEPREFIX="$work/prefix"

@@ -23,9 +23,7 @@ zq_enter_namespace "zelquo-settings-cli-$$" "$0" "$build_dir"
 
 program="$build_dir/settings_cli/zelquoiuc"
 standin="$build_dir/tests/support/standin-provider"
-for file in "$program" "$standin"; do
-  [[ -x "$file" ]] || { echo "missing $file" >&2; exit 2; }
-done
+zq_require_files "$program" "$standin"
 
 work=$(mktemp -d /tmp/zelquo-settings-cli.XXXXXX)
 standin_pid=

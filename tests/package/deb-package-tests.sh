@@ -146,10 +146,7 @@ check "the manual pages are there" test -f /usr/share/man/man1/zelquoipupdate.1.
 printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' '/authcheck.asp 200 true' '/nic/update 200 good 203.0.113.77' \
   >"$work/provider.script"
 record="$work/provider.record"
-"$standin" --listen 127.0.0.1:80 --listen 127.0.0.1:8245 --script "$work/provider.script" \
-  --record "$record" --ready "$work/provider.ready" &
-standin_pid=$!
-for _ in $(seq 50); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+zq_start_standin "$standin" "$work/provider.script" "$record" "$work/provider.ready"
 requests() { cat "$record" 2>/dev/null | wc -l; }
 updates() { cut -f3 "$record" 2>/dev/null | grep -c '^/nic/update?'; }
 updates_are() { [[ $(updates) -ge $1 ]]; }

@@ -152,10 +152,7 @@ check "the namespace has no route beyond loopback" bash -c '! ip -4 route get 20
 # The provider: its IP-check servers see 203.0.113.77, its update API accepts every update.
 printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 good 203.0.113.77' >"$work/provider.script"
 record="$work/provider.record"
-"$standin" --listen 127.0.0.1:80 --listen 127.0.0.1:8245 --script "$work/provider.script" \
-  --record "$record" --ready "$work/provider.ready" &
-standin_pid=$!
-for _ in $(seq 50); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+zq_start_standin "$standin" "$work/provider.script" "$record" "$work/provider.ready"
 check "the stand-in provider listens on ports 80 and 8245" \
   test "$(cat "$work/provider.ready" 2>/dev/null | tr '\n' ' ')" == "80 8245 "
 
@@ -281,11 +278,7 @@ check "SIGTERM stops it afterwards (status $status)" test "$status" -eq 0
 kill "$standin_pid" 2>/dev/null
 wait "$standin_pid" 2>/dev/null
 printf '%s\n' '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 911' >"$work/provider.script"
-rm -f "$work/provider.ready"
-"$standin" --listen 127.0.0.1:80 --listen 127.0.0.1:8245 --script "$work/provider.script" \
-  --record "$record" --ready "$work/provider.ready" &
-standin_pid=$!
-for _ in $(seq 50); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+zq_start_standin "$standin" "$work/provider.script" "$record" "$work/provider.ready"
 start_daemon
 check "a provider in maintenance answers the first update with 911" wait_until 10 requests_are 2
 sleep 0.5

@@ -86,6 +86,16 @@ zq_require_files() {
   done
 }
 
+# zq_start_standin STANDIN SCRIPT RECORD READY: the native stand-in provider on 127.0.0.1:80 and
+# :8245 in the background (its process id in standin_pid), waited for until it listens (at most 5 s).
+zq_start_standin() {
+  rm -f "$4"
+  "$1" --listen 127.0.0.1:80 --listen 127.0.0.1:8245 --script "$2" --record "$3" --ready "$4" &
+  standin_pid=$!
+  local _
+  for _ in $(seq 50); do [[ -s "$4" ]] && break; sleep 0.1; done
+}
+
 # wait_until SECONDS COMMAND...: true as soon as COMMAND is, false once SECONDS have passed.
 wait_until() {
   local deadline=$((SECONDS + $1))

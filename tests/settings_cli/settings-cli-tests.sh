@@ -45,10 +45,7 @@ settings="$work/opt/ZelquoIUC.ini"
 record="$work/provider.record"
 printf '%s\n' '/authcheck.asp 200 true' '/authcheck.asp 200 True' '/authcheck.asp 200 true' \
   '/locationcheck.asp 200 true' '/locationcheck.asp 200 false' >"$work/provider.script"
-"$standin" --listen 127.0.0.1:80 --listen 127.0.0.1:8245 --script "$work/provider.script" \
-  --record "$record" --ready "$work/provider.ready" &
-standin_pid=$!
-for _ in $(seq 50); do [[ -s "$work/provider.ready" ]] && break; sleep 0.1; done
+zq_start_standin "$standin" "$work/provider.script" "$record" "$work/provider.ready"
 check "the stand-in provider listens on ports 80 and 8245" \
   test "$(tr '\n' ' ' <"$work/provider.ready" 2>/dev/null)" == "80 8245 "
 

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "text/equals_ignoring_case.h"
+
 namespace zelquo {
 
 namespace {
@@ -23,14 +25,7 @@ bool HasUnsafeByte(std::string_view text) {
   });
 }
 
-bool StartsWithHttpScheme(std::string_view url) {
-  constexpr std::string_view kScheme = "http://";
-  if (url.size() < kScheme.size()) return false;
-  for (std::size_t i = 0; i < kScheme.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(url[i])) != kScheme[i]) return false;
-  }
-  return true;
-}
+bool StartsWithHttpScheme(std::string_view url) { return EqualsIgnoringCase(url.substr(0, 7), "http://"); }
 
 // Host and optional ":port" of the authority, user information already dropped.
 bool SplitHostAndPort(std::string_view authority, HttpUrl& url) {

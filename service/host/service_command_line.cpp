@@ -1,18 +1,8 @@
 #include "host/service_command_line.h"
 
-#include <algorithm>
-#include <cctype>
+#include "text/equals_ignoring_case.h"
 
 namespace zelquo::service {
-namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-}  // namespace
 
 void CServiceCommandLine::ParseParam(std::string_view param, bool is_switch, bool /*is_last*/) {
   if (!is_switch) return;

@@ -4,18 +4,11 @@
 #include <cstdlib>
 
 #include "http/http_url.h"
+#include "text/equals_ignoring_case.h"
 
 namespace zelquo::platform {
 
 namespace {
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -43,7 +36,7 @@ std::optional<HttpProxy> ParseProxySetting(std::string_view setting) {
   const auto scheme_end = url.find("://");
   if (scheme_end == std::string::npos) {
     url = "http://" + url;
-  } else if (!EqualIgnoringCase(url.substr(0, scheme_end), "http")) {
+  } else if (!EqualsIgnoringCase(url.substr(0, scheme_end), "http")) {
     return std::nullopt;
   }
   const std::optional<HttpUrl> cracked = CrackHttpUrl(url);
@@ -79,9 +72,9 @@ bool IsExemptFromProxy(std::string_view host, std::string_view no_proxy) {
     while (entry.starts_with('.')) entry.remove_prefix(1);
     if (entry.ends_with('.')) entry.remove_suffix(1);
     if (entry.empty()) continue;
-    if (EqualIgnoringCase(host, entry)) return true;
+    if (EqualsIgnoringCase(host, entry)) return true;
     if (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.' &&
-        EqualIgnoringCase(host.substr(host.size() - entry.size()), entry)) {
+        EqualsIgnoringCase(host.substr(host.size() - entry.size()), entry)) {
       return true;
     }
   }

@@ -1,7 +1,9 @@
 #include "system_tray.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "framework/win_app.h"
 #include "framework/win_handles.h"
@@ -11,13 +13,28 @@ namespace zelquo::gui {
 namespace {
 
 constexpr char kTrayWindowClass[] = "ZelquoIucTray";
-constexpr std::size_t kTipCapacity = sizeof(NOTIFYICONDATAA{}.szTip);  // 64, with the terminator
+// The tip buffer of the record's first layout, which is the layout the program sends: 64
+// characters with the terminator. Current headers declare a 128-character buffer, which only
+// later layouts may fill; the shell reads no further than the size the record claims.
+constexpr std::size_t kTipCapacity = NOTIFYICONDATAA_V1_SIZE - offsetof(NOTIFYICONDATAA, szTip);
+static_assert(kTipCapacity == 64);
 
 void CopyTip(NOTIFYICONDATAA& data, std::string_view text) {
   const std::size_t length = std::min(text.size(), kTipCapacity - 1);
   std::memcpy(data.szTip, text.data(), length);
   data.szTip[length] = '\0';
 }
+
+// Broadcast by Explorer whenever it has made a new notification area.
+UINT TaskbarCreatedMessage() {
+  static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+  return message;
+}
+
+// The tray window's own message and timer for adding the icon again.
+constexpr UINT kAddAgainMessage = WM_APP + 1;
+constexpr UINT_PTR kRetryAddTimerId = 1;
+constexpr UINT kRetryAddPeriodMs = 5000;
 
 HWND MainFrame() {
   win::CWinApp* app = win::CWinApp::Current();
@@ -49,6 +66,9 @@ bool CSystemTray::Create(HWND parent, UINT callback_message, const char* tip, HI
   if (!RegisterClassExA(&window_class) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   window_ = CreateWindowExA(0, kTrayWindowClass, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, this);
   if (!window_) return false;
+  // An elevated program does not get messages from the unelevated Explorer unless it lets
+  // this one through.
+  ChangeWindowMessageFilterEx(window_, TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 
   {
     const std::lock_guard guard(lock_);
@@ -59,23 +79,23 @@ bool CSystemTray::Create(HWND parent, UINT callback_message, const char* tip, HI
     data_.uCallbackMessage = callback_message;
     data_.hIcon = icon;
     CopyTip(data_, tip ? tip : "");
+    enabled_ = true;
+    hidden_ = false;
   }
-  const bool added = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+  AddAgain();
   const std::lock_guard guard(lock_);
-  enabled_ = added;
-  hidden_ = false;
-  return added;
+  return in_shell_;
 }
 
 bool CSystemTray::ShowIcon() {
   {
     const std::lock_guard guard(lock_);
     if (!enabled_ || !hidden_) return enabled_;
+    hidden_ = false;
   }
-  const bool added = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+  AddAgain();
   const std::lock_guard guard(lock_);
-  hidden_ = false;
-  return added;
+  return in_shell_;
 }
 
 bool CSystemTray::HideIcon() {
@@ -83,6 +103,7 @@ bool CSystemTray::HideIcon() {
     const std::lock_guard guard(lock_);
     if (!enabled_ || hidden_) return enabled_;
     hidden_ = true;
+    if (!std::exchange(in_shell_, false)) return true;
   }
   return Notify(NIM_DELETE, 0);
 }
@@ -93,7 +114,7 @@ bool CSystemTray::RemoveIcon() {
     if (!enabled_) return false;
     enabled_ = false;
     // A hidden icon is gone from the shell already; under Wine each NIM_DELETE can take seconds.
-    if (hidden_) return true;
+    if (!std::exchange(in_shell_, false)) return true;
   }
   return Notify(NIM_DELETE, 0);
 }
@@ -103,8 +124,11 @@ bool CSystemTray::SetIcon(HICON icon) {
     const std::lock_guard guard(lock_);
     if (!enabled_) return false;
     data_.hIcon = icon;
+    if (!in_shell_) return false;
   }
-  return Notify(NIM_MODIFY, NIF_ICON);
+  if (Notify(NIM_MODIFY, NIF_ICON)) return true;
+  OnModifyFailed();
+  return false;
 }
 
 bool CSystemTray::SetTooltipText(std::string_view text) {
@@ -112,8 +136,11 @@ bool CSystemTray::SetTooltipText(std::string_view text) {
     const std::lock_guard guard(lock_);
     if (!enabled_) return false;
     CopyTip(data_, text);
+    if (!in_shell_) return false;
   }
-  return Notify(NIM_MODIFY, NIF_TIP);
+  if (Notify(NIM_MODIFY, NIF_TIP)) return true;
+  OnModifyFailed();
+  return false;
 }
 
 bool CSystemTray::Notify(DWORD action, UINT flags) {
@@ -124,6 +151,36 @@ bool CSystemTray::Notify(DWORD action, UINT flags) {
   }
   copy.uFlags = flags;
   return Shell_NotifyIconA(action, &copy) != FALSE;
+}
+
+void CSystemTray::AddAgain() {
+  {
+    const std::lock_guard guard(lock_);
+    if (!enabled_ || hidden_) return;
+  }
+  constexpr UINT kAllFields = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  // After a "TaskbarCreated" that was not a restart the shell still has the icon, and an add
+  // of the same id fails: a modify then tells that it is there.
+  const bool added = Notify(NIM_ADD, kAllFields) || Notify(NIM_MODIFY, kAllFields);
+  {
+    const std::lock_guard guard(lock_);
+    in_shell_ = added && enabled_ && !hidden_;
+  }
+  if (added) {
+    KillTimer(window_, kRetryAddTimerId);
+  } else {
+    SetTimer(window_, kRetryAddTimerId, kRetryAddPeriodMs, nullptr);
+  }
+}
+
+void CSystemTray::OnModifyFailed() {
+  {
+    const std::lock_guard guard(lock_);
+    if (!in_shell_) return;
+    in_shell_ = false;
+  }
+  // Timers belong to the window's thread, and this may be the update thread.
+  if (window_) PostMessageA(window_, kAddAgainMessage, 0, 0);
 }
 
 LRESULT CSystemTray::OnTrayNotification(WPARAM id, LPARAM mouse_message) {
@@ -173,6 +230,11 @@ LRESULT CALLBACK CSystemTray::WindowProc(HWND window, UINT message, WPARAM wpara
       callback_message = self->data_.uCallbackMessage;
     }
     if (message == callback_message && callback_message != 0) return self->OnTrayNotification(wparam, lparam);
+    if (message == TaskbarCreatedMessage() || message == kAddAgainMessage ||
+        (message == WM_TIMER && wparam == kRetryAddTimerId)) {
+      self->AddAgain();
+      return 0;
+    }
     if (message == WM_NCDESTROY) {
       SetWindowLongPtrA(window, GWLP_USERDATA, 0);
       self->window_ = nullptr;

@@ -5,6 +5,12 @@
 // The icon operations may be called from any thread: the record is copied under a lock and the
 // shell is called outside it, so a worker thread waiting on the shell never holds up the GUI
 // thread.
+//
+// The shell can lose the icon: Explorer restarts (a crash, an update) and broadcasts
+// "TaskbarCreated" to every top-level window, and at log-on the first add may fail while the
+// notification area is not ready yet. The icon is then added again, on that message or on a
+// retry timer, unless it was hidden on purpose; without that the program would keep running with
+// no way to reach it.
 #pragma once
 
 #include <windows.h>
@@ -26,8 +32,10 @@ class CSystemTray {
   CSystemTray(const CSystemTray&) = delete;
   CSystemTray& operator=(const CSystemTray&) = delete;
 
-  // Fails (enabled stays false) on Windows before version 4. Owner = parent, or the tray's own
-  // window when parent is null; the menu resource and the icon id are both `id`.
+  // Fails (enabled stays false) on Windows before version 4 or when the hidden window cannot be
+  // made. Owner = parent, or the tray's own window when parent is null; the menu resource and
+  // the icon id are both `id`. True when the shell took the icon; when it did not, the add is
+  // retried until it does.
   bool Create(HWND parent, UINT callback_message, const char* tip, HICON icon, UINT id);
   bool ShowIcon();
   bool HideIcon();
@@ -43,11 +51,17 @@ class CSystemTray {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   // Sends a copy of the record with `flags` to the shell.
   bool Notify(DWORD action, UINT flags);
+  // Adds the icon (or, when the shell still has it, brings it up to date) unless it is hidden;
+  // on failure the retry timer tries again. On the tray window's thread only.
+  void AddAgain();
+  // A change of an icon the shell should have failed: it may have lost it. Any thread.
+  void OnModifyFailed();
 
   mutable std::mutex lock_;
   NOTIFYICONDATAA data_{};
   bool enabled_ = false;
   bool hidden_ = false;
+  bool in_shell_ = false;  // the last add succeeded and nothing deleted the icon since
   UINT default_item_ = 0;  // by position in the pop-up
   HWND window_ = nullptr;  // the hidden notification window, owned here
 };

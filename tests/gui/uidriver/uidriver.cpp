@@ -19,6 +19,7 @@
 //   select WINDOW ID INDEX      LB_SETCURSEL
 //   setip WINDOW ID A B C D     IPM_SETADDRESS on an IP-address control
 //   visible WINDOW ID           exit 0 when the control is visible
+//   enabled WINDOW ID           exit 0 when the control is enabled
 //   key WINDOW ID VK [ctrl] [shift]
 //                               posts WM_KEYDOWN and WM_KEYUP of VK (hex or decimal) to the
 //                               control; with modifiers, holds them in the target thread's
@@ -29,12 +30,18 @@
 //   menukeys VK...              posts the keys to the open pop-up menu (waits up to 5 s for one)
 //   center WINDOW ID            prints the X root coordinates of the control's centre
 //   close WINDOW                posts WM_CLOSE
+//   openclose WINDOW N          N times: a double-click on the tray icon, until WINDOW is visible,
+//                               then WM_CLOSE, until none is; exit 1 at the first that times out
+//   traylost                    takes the program's icon out of the notification area, as a
+//                               restarting shell loses it
+//   taskbarcreated              broadcasts the shell's "TaskbarCreated", as a new shell does
 //
 // Under Wine, values and texts are marshalled across processes but out-pointers and WM_NOTIFY
 // are not, so everything here is a posted message or a text-valued one.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -206,6 +213,23 @@ BOOL CALLBACK PostToTray(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
+bool AnyVisible(const std::string& window_name) {
+  for (HWND window : FindTopLevel(window_name)) {
+    if (IsWindowVisible(window)) return true;
+  }
+  return false;
+}
+
+// Until WINDOW is visible (or, with visible false, until none is); false after 10 s.
+bool WaitVisible(const std::string& window_name, bool visible) {
+  const DWORD start = GetTickCount();
+  do {
+    if (AnyVisible(window_name) == visible) return true;
+    Sleep(10);
+  } while (GetTickCount() - start < 10000);
+  return false;
+}
+
 int CountVisiblePages(HWND tab) {
   int visible = 0;
   for (HWND page = GetWindow(tab, GW_CHILD); page; page = GetWindow(page, GW_HWNDNEXT)) {
@@ -216,7 +240,7 @@ int CountVisiblePages(HWND tab) {
 
 int Usage() {
   std::fputs("usage: uidriver wait|gone|count|settext|gettext|click|check|list|select|setip|visible|key|"
-             "tab|tray|menukeys|center|close ...\n",
+             "enabled|tab|tray|menukeys|center|close|openclose|traylost|taskbarcreated ...\n",
              stderr);
   return 2;
 }
@@ -263,6 +287,29 @@ int main(int argc, char** argv) {
       PostMessageA(menu, WM_KEYDOWN, static_cast<WPARAM>(ParseNumber(argv[i])), 0);
     }
     return 0;
+  }
+  if (command == "openclose") {
+    if (!argument(3)) return Usage();
+    const long times = ParseNumber(argv[3]);
+    for (long i = 0; i < times; ++i) {
+      TrayPost post{WM_LBUTTONDBLCLK, 0};
+      EnumWindows(PostToTray, reinterpret_cast<LPARAM>(&post));
+      if (!WaitVisible(argv[2], true)) return std::fprintf(stderr, "uidriver: not shown at %ld\n", i), 1;
+      PostMessageA(FindWindowByName(argv[2]), WM_CLOSE, 0, 0);
+      if (!WaitVisible(argv[2], false)) return std::fprintf(stderr, "uidriver: not hidden at %ld\n", i), 1;
+    }
+    return 0;
+  }
+  if (command == "traylost") {
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = FindWindowA(kTrayWindowClass, nullptr);
+    icon.uID = static_cast<UINT>(kTrayIconId);
+    if (!icon.hWnd) return Fail("no window of class", kTrayWindowClass);
+    return Shell_NotifyIconA(NIM_DELETE, &icon) ? 0 : 1;
+  }
+  if (command == "taskbarcreated") {
+    return SendNotifyMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0 : 1;
   }
   if (command == "close") {
     if (!argument(2)) return Usage();
@@ -349,6 +396,9 @@ int main(int argc, char** argv) {
   }
   if (command == "visible") {
     return IsWindowVisible(control) ? 0 : 1;
+  }
+  if (command == "enabled") {
+    return IsWindowEnabled(control) ? 0 : 1;
   }
   if (command == "key") {
     if (!argument(4)) return Usage();

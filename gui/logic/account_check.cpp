@@ -19,8 +19,12 @@ bool LengthAndCharactersFit(std::string_view text, std::size_t shortest, std::si
   return text.size() >= shortest && text.size() <= longest && std::all_of(text.begin(), text.end(), IsLetterOrDigit);
 }
 
-// Only the exact word confirms: "True", an empty answer and every error text refuse.
+// Only the exact word confirms: "True", "false" and an empty answer refuse.
 bool Confirmed(const std::string& answer) { return answer == "true"; }
+
+// The request's own failure (no network, the provider unreachable, a proxy's error page): the
+// provider said nothing, so it refused nothing either.
+bool NoAnswerCame(const std::string& answer) { return answer.rfind("Error", 0) == 0; }
 
 void SaveUsername(const AccountCheckContext& context, const AccountFields& fields) {
   if (fields.username.empty() || IsValidAccountName(fields.username)) {
@@ -40,8 +44,14 @@ void SavePassword(const AccountCheckContext& context, AccountFields& fields) {
     return;
   }
   const std::string url = BuildAccountCheckUrl(fields.username, Md5Hex(fields.password), context.api_host);
-  if (Confirmed(SendUpdateRequest(context.settings, url, context.timeout))) {
+  const std::string answer = SendUpdateRequest(context.settings, url, context.timeout);
+  if (Confirmed(answer)) {
     context.settings.Write(keys::kPassword, ScrambleText(fields.password));
+    return;
+  }
+  if (NoAnswerCame(answer)) {
+    context.ShowMessage("Username " + fields.username + " and password could not be checked: " + answer +
+                        " The stored password was kept.");
     return;
   }
   context.ShowMessage("Username " + fields.username + " or password is invalid! Please check the settings and try again.");
@@ -61,8 +71,14 @@ void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
   if (!IsValidAccountName(fields.username) || !IsValidAccountName(fields.password)) return;
   const std::string url =
       BuildLocationCheckUrl(fields.username, Md5Hex(fields.password), fields.location, context.api_host);
-  if (Confirmed(SendUpdateRequest(context.settings, url, context.timeout))) {
+  const std::string answer = SendUpdateRequest(context.settings, url, context.timeout);
+  if (Confirmed(answer)) {
     context.settings.Write(keys::kLocation, fields.location);
+    return;
+  }
+  if (NoAnswerCame(answer)) {
+    context.ShowMessage("Location '" + fields.location + "' could not be checked: " + answer +
+                        " The stored location was kept.");
     return;
   }
   context.settings.Write(keys::kLocation, "");

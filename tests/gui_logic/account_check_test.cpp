@@ -115,13 +115,30 @@ TEST_F(SaveAccountTest, LocallyInvalidFieldsShowTheirMessagesAndTheRestGoesOn) {
   EXPECT_EQ(settings_.Read(keys::kLocation), "");
 }
 
-TEST_F(SaveAccountTest, WithoutTheServerThePasswordIsRefused) {
-  server_.Stop();
+// Only the provider refuses: with no answer at all, what is stored stays and the fields keep
+// what was typed, for an unreachable server as for a proxy's error status.
+TEST_F(SaveAccountTest, WithoutAnAnswerNothingStoredIsLost) {
+  settings_.Write(keys::kPassword, ScrambleText("old1"));
+  settings_.Write(keys::kLocation, "home");
+  server_.SetReply("/authcheck.asp", standin::Status(503));
+  server_.SetReply("/locationcheck.asp", standin::Status(503));
   AccountFields fields{"alice", "secret1", "office"};
   SaveAccount(context_, fields);
-  EXPECT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(settings_.Read(keys::kPassword), "");
-  EXPECT_EQ(fields.password, "");
+  server_.Stop();
+  SaveAccount(context_, fields);
+  EXPECT_EQ(messages_, (std::vector<std::string>{
+                           "Username alice and password could not be checked: Error:Server capacity reached. "
+                           "The stored password was kept.",
+                           "Location 'office' could not be checked: Error:Server capacity reached. The stored "
+                           "location was kept.",
+                           "Username alice and password could not be checked: Error:Server Error. The stored "
+                           "password was kept.",
+                           "Location 'office' could not be checked: Error:Server Error. The stored location "
+                           "was kept."}));
+  EXPECT_EQ(settings_.Read(keys::kPassword), ScrambleText("old1"));
+  EXPECT_EQ(settings_.Read(keys::kLocation), "home");
+  EXPECT_EQ(fields.password, "secret1");
+  EXPECT_EQ(fields.location, "office");
 }
 
 }  // namespace

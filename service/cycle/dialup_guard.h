@@ -7,6 +7,12 @@
 
 namespace zelquo {
 
+// Puts back at once what every live guard switched off, and keeps guards made from now on from
+// switching anything. For a program that is ending while another thread holds a guard (a
+// request under way, the pause after "911", a notice or a custom command inside the exchange):
+// that thread ends with the process and its guard would never restore the setting.
+void RestoreDialUpForExit();
+
 class CDialUpGuard {
  public:
   CDialUpGuard();
@@ -14,10 +20,12 @@ class CDialUpGuard {
   CDialUpGuard& operator=(const CDialUpGuard&) = delete;
   ~CDialUpGuard();
 
- private:
-  // What the platform needs to put the setting back; empty when the guard changed nothing.
+  // What the platform needs to put the setting back; defined (and only used) by the platform's
+  // file.
   struct Restore;
-  std::unique_ptr<Restore> restore_;
+
+ private:
+  std::unique_ptr<Restore> restore_;  // empty when the guard changed nothing
 };
 
 }  // namespace zelquo

@@ -5,6 +5,8 @@ namespace zelquo {
 
 struct CDialUpGuard::Restore {};
 
+void RestoreDialUpForExit() {}
+
 CDialUpGuard::CDialUpGuard() = default;
 CDialUpGuard::~CDialUpGuard() = default;
 

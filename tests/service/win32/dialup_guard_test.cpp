@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -144,6 +145,21 @@ TEST(DialUpGuard, IsHeldAcrossTheHooksAndTheCustomCommand) {
   note("after the cycle");
   EXPECT_EQ(seen, (std::vector<std::string>{"before_request off", "notify off", "after_request off",
                                             "after the cycle on"}));
+}
+
+// A program that ends while another thread holds a guard: the setting is back at once, and
+// neither the late end of that guard nor a new one switches it off again.
+TEST(DialUpGuard, AnExitPutsBackWhatALiveGuardSwitchedOff) {
+  CInternetSettings internet;
+  internet.Write(Dword(1));
+  auto held = std::make_unique<CDialUpGuard>();
+  EXPECT_EQ(internet.Read(), Dword(0));
+  RestoreDialUpForExit();
+  EXPECT_EQ(internet.Read(), Dword(1));
+  { const CDialUpGuard later; EXPECT_EQ(internet.Read(), Dword(1)); }
+  internet.Write(Dword(2));
+  held.reset();
+  EXPECT_EQ(internet.Read(), Dword(2)) << "the old guard must not write its value over a newer one";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "cycle/dialup_guard.h"
 #include "framework/dialog.h"
 #include "gui_helpers.h"
 #include "provider_config.h"
@@ -67,19 +68,33 @@ bool CClientApp::InitInstance() {
 
 bool CClientApp::RunSettingsPrompt() {
   while (NeedsSettingsPrompt(ProgramSettings())) {
-    CSettingsDlg dialog;
-    const INT_PTR result = dialog.DoModal();
+    const INT_PTR result = RunSettingsWindow();
     if (result == win::kModalQuit) return false;
     if (result == win::kModalFailed) return true;
   }
   return true;
 }
 
+INT_PTR CClientApp::RunSettingsWindow() {
+  INT_PTR result = kReopenSettings;
+  while (result == kReopenSettings) {
+    CSettingsDlg dialog;
+    settings_window_ = &dialog;
+    result = dialog.DoModal();
+    settings_window_ = nullptr;
+  }
+  return result;
+}
+
 void CClientApp::ExitInstance() {
+  // The update thread ends with the process, maybe inside a request's dial-up guard.
+  RestoreDialUpForExit();
   // The shell keeps the icon of a program that ended until the mouse passes over it; take it
   // away however the program ends.
   if (tray_) tray_->RemoveIcon();
 }
+
+void CClientApp::OnSessionEnding() { RestoreDialUpForExit(); }
 
 bool CClientApp::OnCommand(int id) {
   switch (id) {
@@ -102,9 +117,15 @@ bool CClientApp::OnCommand(int id) {
 }
 
 void CClientApp::OpenMainPanel() {
-  // A new window each time; an earlier, hidden one stays as it is.
-  CSettingsDlg dialog;
-  dialog.DoModal();
+  // One settings window at a time: every window kept hidden would hold its controls, timers and
+  // modal loop until the program ends, and a few hundred of them exhaust the process's window
+  // objects. A window on screen is brought forward; a hidden one ends its modal loop, and the
+  // loop that ran it opens a fresh one, which reads the settings anew as a new window should.
+  if (settings_window_) {
+    if (!settings_window_->Reveal()) settings_window_->EndDialog(kReopenSettings);
+    return;
+  }
+  RunSettingsWindow();
 }
 
 void CClientApp::ExitProgram() {

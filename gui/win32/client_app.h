@@ -14,6 +14,7 @@
 
 namespace zelquo::gui {
 
+class CSettingsDlg;
 class CUpdateThread;
 
 class CClientApp final : public win::CWinApp {
@@ -27,6 +28,7 @@ class CClientApp final : public win::CWinApp {
   [[nodiscard]] CSystemTray* Tray() { return tray_.get(); }
 
   bool OnCommand(int id) override;
+  void OnSessionEnding() override;
 
  protected:
   bool InitInstance() override;
@@ -36,6 +38,9 @@ class CClientApp final : public win::CWinApp {
   // Shows the settings window while the stored settings lack what an update needs; false when
   // the program quit meanwhile.
   bool RunSettingsPrompt();
+  // Runs the settings window modally, a fresh one each time the hidden one is asked for again;
+  // DoModal's result.
+  INT_PTR RunSettingsWindow();
   void OpenMainPanel();
   void ExitProgram();
 
@@ -43,6 +48,7 @@ class CClientApp final : public win::CWinApp {
   std::unique_ptr<CSystemTray> tray_;
   CGuiState state_;
   CMainFrm frame_;
+  CSettingsDlg* settings_window_ = nullptr;  // the one in its modal loop, if any; not owned
   CUpdateThread* update_thread_ = nullptr;  // deliberately never deleted: the thread runs until the process ends
 };
 

@@ -3,12 +3,21 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
+#include <algorithm>
+
 namespace zelquo::gui {
 
 namespace {
 
-// Where every page sits inside the tab control, below the tabs.
-constexpr POINT kPagePosition{10, 30};
+// Where a page of this size sits: centred in the tab control's display area, below the tabs,
+// whose height follows the font and the DPI; never above or left of that area.
+POINT PagePosition(HWND tabs, SIZE page) {
+  RECT area{};
+  GetClientRect(tabs, &area);
+  SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+  const auto centred = [](LONG start, LONG end, LONG size) { return start + std::max(0L, (end - start - size) / 2); };
+  return POINT{centred(area.left, area.right, page.cx), centred(area.top, area.bottom, page.cy)};
+}
 
 }  // namespace
 
@@ -38,7 +47,8 @@ bool CPageTabCtrl::AddPage(const char* label, win::CDialog& page, int index) {
 
   RECT rect{};
   GetWindowRect(page_window, &rect);
-  pages_.push_back({std::move(text), page_window, kPagePosition, {rect.right - rect.left, rect.bottom - rect.top}});
+  const SIZE size{rect.right - rect.left, rect.bottom - rect.top};
+  pages_.push_back({std::move(text), page_window, PagePosition(window_, size), size});
   ++last_index_;
   const PageRecord& record = pages_.back();
   SetWindowPos(page_window, nullptr, record.position.x, record.position.y, record.size.cx, record.size.cy,

@@ -5,6 +5,7 @@
 #include "logic/account_check.h"
 #include "client_app.h"
 #include "crypto/scramble.h"
+#include "message_dlg.h"
 #include "page_helpers.h"
 #include "resource.h"
 #include "settings/settings.h"
@@ -14,12 +15,18 @@ namespace zelquo::gui {
 
 namespace {
 
-// One page of the window: its tab label, the page object, and when it is shown (always when
-// null).
+constexpr char kCheckRunningText[] = "Checking the account with the provider...";
+
+// The controls that Save reads, disabled while its check runs.
+constexpr int kAccountControls[] = {IDC_USERNAME, IDC_PASSWORD, IDC_LOCATION, IDOK};
+
+// One page of the window: its tab label, the page object, when it is shown (always when null)
+// and the button that Enter presses on it (none when 0).
 struct PageSlot {
   const char* label;
   win::CDialog* page;
   bool (*shown)(const CSettingsFile& settings);
+  int enter_button;
 };
 
 // The Domain Names page only edits what is stored: with no names and no aliases it is left out.
@@ -27,20 +34,40 @@ bool HasDomainNamesOrAliases(const CSettingsFile& settings) {
   return settings.ReadCount(keys::kDomainNames) != 0 || settings.ReadCount(keys::kAliases) != 0;
 }
 
-// The tab control's rectangle from the window rectangle in client coordinates: a 10-pixel margin
-// at the left, top and right, and the strip at the bottom (the frame's height plus 44 pixels)
-// left for the account fields and the buttons.
+// The tab control fills the window above the account row (whose top is Save's), with the
+// layout's 7-unit margins. Both come from the dialog's own units, so the layout keeps its
+// proportions at every DPI and font size.
 RECT TabRectangle(HWND dialog) {
-  RECT window{};
-  GetWindowRect(dialog, &window);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&window), 2);
-  return RECT{10, 10, window.right + window.left - 10, window.bottom + window.top - 44};
+  RECT margin{0, 0, 7, 7};
+  MapDialogRect(dialog, &margin);
+  RECT client{};
+  GetClientRect(dialog, &client);
+  RECT save{};
+  GetWindowRect(GetDlgItem(dialog, IDOK), &save);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&save), 2);
+  return RECT{margin.right, margin.bottom, client.right - margin.right, save.top - margin.bottom};
+}
+
+bool IsAccountField(int control_id) {
+  return control_id == IDC_USERNAME || control_id == IDC_PASSWORD || control_id == IDC_LOCATION;
+}
+
+bool IsPushButton(HWND control) {
+  return (SendMessageA(control, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
 }
 
 }  // namespace
 
 CSettingsDlg::CSettingsDlg() : CDialog(IDD_SETTINGS) {
   OnTimer(kRefreshTimerId, [this] { RefreshStatus(); });
+  OnMessage(CAccountCheckWorker::kShowMessage, [this](WPARAM, LPARAM text) {
+    ShowMessage(*reinterpret_cast<const std::string*>(text), Window());
+    return 0;
+  });
+  OnMessage(CAccountCheckWorker::kDoneMessage, [this](WPARAM, LPARAM) {
+    OnAccountCheckDone();
+    return 0;
+  });
   OnNotify(IDC_PAGE_TABS, [this](const NMHDR& header) {
     if (header.code == TCN_SELCHANGE) tabs_.OnSelChange();
   });
@@ -72,17 +99,19 @@ void CSettingsDlg::AddPages() {
   // In tab order. A page that is not shown leaves its index unused, and the tab of the next page
   // is appended in its place.
   const PageSlot pages[] = {
-      {"Activity", &activity_page_, nullptr},
-      {"Domain Names", &domain_names_page_, HasDomainNamesOrAliases},
-      {"Connection Type", &connection_type_page_, nullptr},
-      {"Ignore IP List", &ignore_ip_page_, nullptr},
-      {"SignOff Settings", &sign_off_page_, nullptr},
-      {"Misc", &misc_page_, nullptr},
+      {"Activity", &activity_page_, nullptr, 0},
+      {"Domain Names", &domain_names_page_, HasDomainNamesOrAliases, 0},
+      {"Connection Type", &connection_type_page_, nullptr, IDOK},
+      {"Ignore IP List", &ignore_ip_page_, nullptr, 0},
+      {"SignOff Settings", &sign_off_page_, nullptr, IDOK},
+      {"Misc", &misc_page_, nullptr, IDC_MISC_SAVE},
   };
   const CSettingsFile settings = ProgramSettings();
   int index = 0;
   for (const PageSlot& slot : pages) {
-    if (!slot.shown || slot.shown(settings)) tabs_.AddPage(slot.label, *slot.page, index);
+    if ((!slot.shown || slot.shown(settings)) && tabs_.AddPage(slot.label, *slot.page, index)) {
+      page_enter_buttons_.emplace_back(slot.page->Window(), slot.enter_button);
+    }
     ++index;
   }
 }
@@ -94,8 +123,16 @@ void CSettingsDlg::DoDataExchange(const win::CDataExchange& exchange) {
   exchange.Text(IDC_STATUS, status_);
 }
 
+bool CSettingsDlg::Reveal() {
+  if (!IsWindowVisible(Window()) && !account_check_.Running()) return false;
+  ShowWindow(Window(), IsIconic(Window()) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(Window());
+  return true;
+}
+
 bool CSettingsDlg::PreTranslateMessage(MSG& message) {
   if (message.message != WM_KEYDOWN) return false;
+  if (message.wParam == VK_RETURN) return OnEnterKey(message.hwnd);
   // Esc hides the window from any control: the multi-line edit of a page keeps the key for
   // itself under Wine.
   if (message.wParam == VK_ESCAPE) {
@@ -115,16 +152,47 @@ bool CSettingsDlg::PreTranslateMessage(MSG& message) {
   return false;
 }
 
+bool CSettingsDlg::OnEnterKey(HWND focus) {
+  // The dialog manager would press the window's default Save for any control, and would take
+  // a page's own Save (id IDOK too) for the window's.
+  HWND page = focus;
+  while (page && GetParent(page) != tabs_.Window()) page = GetParent(page);
+  if (!page || !tabs_.Window()) {
+    // A control of the window itself: the account fields and the buttons are the dialog
+    // manager's; Enter anywhere else (the tab strip) does nothing.
+    return !(IsAccountField(GetDlgCtrlID(focus)) || IsPushButton(focus));
+  }
+  // The Activity log takes its line breaks itself.
+  if (SendMessageA(focus, WM_GETDLGCODE, VK_RETURN, 0) & DLGC_WANTALLKEYS) return false;
+  if (IsPushButton(focus)) {
+    SendMessageA(focus, BM_CLICK, 0, 0);
+    return true;
+  }
+  for (const auto& [page_window, button] : page_enter_buttons_) {
+    if (page_window == page && button != 0) SendMessageA(GetDlgItem(page, button), BM_CLICK, 0, 0);
+  }
+  return true;
+}
+
 void CSettingsDlg::OnOK() {
+  if (account_check_.Running()) return;
   UpdateData(true);
-  const CSettingsFile settings = ProgramSettings();
-  const AccountCheckContext context(MakePageContext(settings, Window()));
-  AccountFields fields{username_, password_, location_};
-  SaveAccount(context, fields);
+  if (account_check_.Start(Window(), AccountFields{username_, password_, location_})) ShowCheckRunning(true);
+}
+
+void CSettingsDlg::OnAccountCheckDone() {
+  AccountFields fields = account_check_.Finish();
   username_ = std::move(fields.username);
   password_ = std::move(fields.password);
   location_ = std::move(fields.location);
+  ShowCheckRunning(false);
   UpdateData(false);
+}
+
+void CSettingsDlg::ShowCheckRunning(bool running) {
+  for (const int control_id : kAccountControls) EnableWindow(Item(control_id), running ? FALSE : TRUE);
+  SetDlgItemTextA(Window(), IDC_STATUS, running ? kCheckRunningText : status_.c_str());
+  if (!running) SetFocus(Item(IDOK));
 }
 
 void CSettingsDlg::OnCancel() { ShowWindow(Window(), SW_HIDE); }
@@ -135,8 +203,9 @@ void CSettingsDlg::RefreshStatus() {
   std::string status = app->State().StatusText();
   if (status == status_) return;
   status_ = std::move(status);
-  // Only the status line: the account fields may hold text the user has not saved yet.
-  SetDlgItemTextA(Window(), IDC_STATUS, status_.c_str());
+  // Only the status line: the account fields may hold text the user has not saved yet. While
+  // the check runs, the line says so until it ends.
+  if (!account_check_.Running()) SetDlgItemTextA(Window(), IDC_STATUS, status_.c_str());
 }
 
 }  // namespace zelquo::gui

@@ -158,6 +158,12 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnCancel();
       return TRUE;
     default:
+      if (message >= WM_APP) {
+        const auto handler = messages_.find(message);
+        if (handler == messages_.end()) return FALSE;
+        SetWindowLongPtrA(window_, DWLP_MSGRESULT, handler->second(wparam, lparam));
+        return TRUE;
+      }
       return FALSE;
   }
 }

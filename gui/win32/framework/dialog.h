@@ -67,6 +67,7 @@ class CDialog {
   using CommandHandler = std::function<void(int notification_code)>;
   using NotifyHandler = std::function<void(const NMHDR& header)>;
   using TimerHandler = std::function<void()>;
+  using MessageHandler = std::function<LRESULT(WPARAM wparam, LPARAM lparam)>;
   void OnCommand(int control_id, CommandHandler handler) { commands_[control_id] = std::move(handler); }
   // A button's click (BN_CLICKED); its other notifications are ignored.
   void OnClick(int control_id, std::function<void()> handler) {
@@ -76,6 +77,8 @@ class CDialog {
   }
   void OnNotify(int control_id, NotifyHandler handler) { notifies_[control_id] = std::move(handler); }
   void OnTimer(UINT_PTR timer_id, TimerHandler handler) { timers_[timer_id] = std::move(handler); }
+  // A message of the program's own (WM_APP and above); the handler's value is the result.
+  void OnMessage(UINT message, MessageHandler handler) { messages_[message] = std::move(handler); }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -89,6 +92,7 @@ class CDialog {
   std::unordered_map<int, CommandHandler> commands_;
   std::unordered_map<int, NotifyHandler> notifies_;
   std::unordered_map<UINT_PTR, TimerHandler> timers_;
+  std::unordered_map<UINT, MessageHandler> messages_;
 };
 
 }  // namespace zelquo::win

@@ -38,6 +38,11 @@ LRESULT CALLBACK CFrameWnd::WindowProc(HWND window, UINT message, WPARAM wparam,
     case WM_COMMAND:
       if (self && self->OnCommand(LOWORD(wparam))) return 0;
       break;
+    case WM_ENDSESSION:
+      if (wparam) {
+        if (CWinApp* app = CWinApp::Current()) app->OnSessionEnding();
+      }
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

@@ -27,6 +27,9 @@ class CWinApp {
 
   // Commands that the main window does not handle itself; true when handled.
   virtual bool OnCommand(int /*id*/) { return false; }
+  // The user is logging off or the system is shutting down: the process ends once the main
+  // window has answered, without leaving its message loop and without ExitInstance.
+  virtual void OnSessionEnding() {}
 
  protected:
   // False ends the program before the message loop.

@@ -3,25 +3,35 @@
 # settings window, its Activity page after a few update cycles, a message dialog, every page with
 # stored content (each Connection Type choice) and the two small dialogs of the Domain Names page. Uses the
 # GUI test bed's set-up (Xvfb, private prefix, network namespace with the stand-in provider).
+# Everything is taken twice: at 96 DPI, and at 144 DPI (150 %) in the subfolder 144dpi.
 #   gui-screenshots.sh [NATIVE_BUILD WINDOWS_BUILD]   (as root; PNGs in WINDOWS_BUILD/gui-screenshots)
 # Like tests/gui/run.sh, run it under `flock /tmp/zq-netns.lock` where others run namespace tests.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 native_build=${1:-$root/build/native}
 windows_build=${2:-$root/build/windows}
-out="$windows_build/gui-screenshots"
-rm -rf "$out" && mkdir -p "$out"
+screenshots="$windows_build/gui-screenshots"
+rm -rf "$screenshots" && mkdir -p "$screenshots/144dpi"
 
 GUI_LIBRARY_ONLY=1 source "$root/tests/gui/run.sh" "$native_build" "$windows_build"
 scenario=screenshots
-dir="$work/$scenario"
 shot() { import -window "$1" "$out/$2.png" 2>/dev/null && echo "wrote $out/$2.png"; }
 window_id() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
 
+# set_dpi DPI: the display resolution that programs started from now on see. Wine reads it from
+# the user's desktop settings at each start.
+set_dpi() {
+  ip netns exec "$ns" wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+
+take_shots() {
+out=$1
+dir="$work/$scenario-$2"
+set_dpi "$2"
 # Two answers that do not settle, then one that does: three cycles two seconds apart.
 start_server "$kIpRule" '/nic/update 200 dnserr' '/nic/update 200 dnserr' \
   '/nic/update 200 good 203.0.113.77' '/authcheck.asp 200 false'
-start_program "$(account_settings 2)" || exit 1
+start_program "$(account_settings 2)" || return 1
 
 tray_click 3
 drv menukeys >/dev/null || fail "no menu"
@@ -47,7 +57,7 @@ drv click "$kMessageCaption" 1
 stop_program
 
 # The pages, with three names, two aliases and an ignore list stored.
-dir="$work/pages"
+dir="$work/pages-$2"
 start_server "$kIpRule" '/nic/update 200 nochg'
 start_program "$(account_settings)
 numofdomainnames=3
@@ -68,7 +78,7 @@ signoffone=192
 signofftwo=0
 signoffthree=2
 signofffour=9
-" || exit 1
+" || return 1
 drv tray 0x203
 drv wait "$kSettingsCaption" 10000 || fail "no settings window"
 settings_window=$(window_id "$kSettingsCaption")
@@ -95,4 +105,9 @@ show_page 3 && sleep 0.3 && shot "$settings_window" page-ignore-ip-list
 show_page 4 && sleep 0.3 && shot "$settings_window" page-sign-off
 show_page 5 && sleep 0.3 && shot "$settings_window" page-misc
 stop_program
+}
+
+take_shots "$screenshots" 96
+take_shots "$screenshots/144dpi" 144
+set_dpi 96
 ((scenario_failed == 0))

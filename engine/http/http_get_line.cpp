@@ -6,6 +6,19 @@
 
 namespace zelquo {
 
+namespace {
+
+// A line ends at its first NUL byte, as the C string its readers take it for. The tray program's
+// activity page shows its whole log as one C string: an answer with a NUL in it would hide the
+// rest of that entry and every older one. A captive portal's page, or a proxy's page in UTF-16,
+// brings such bytes.
+std::string UpToFirstNul(std::string line) {
+  if (const auto nul = line.find('\0'); nul != std::string::npos) line.resize(nul);
+  return line;
+}
+
+}  // namespace
+
 std::string HttpStatusErrorText(int status) {
   // Tested in this order; the specific codes come before the ranges they lie in.
   if (status == 401) return "Error: Access denied.";
@@ -54,12 +67,12 @@ std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::m
     case platform::HttpGetOutcome::Kind::kStatus:
       break;
   }
-  return outcome.status == 200 ? outcome.first_line : HttpStatusErrorText(outcome.status);
+  return outcome.status == 200 ? UpToFirstNul(outcome.first_line) : HttpStatusErrorText(outcome.status);
 }
 
 std::string OpenUrlLine(std::string_view url, std::chrono::milliseconds timeout) {
-  return platform::OpenUrlFirstLine(EscapeForRequestLine(url), timeout, WholeExchangeLimit(timeout))
-      .value_or(std::string());
+  return UpToFirstNul(platform::OpenUrlFirstLine(EscapeForRequestLine(url), timeout, WholeExchangeLimit(timeout))
+                          .value_or(std::string()));
 }
 
 }  // namespace zelquo

@@ -28,16 +28,17 @@ inline constexpr char kErrorServerError[] = "Error:Server Error.";
 
 // GET url (an absolute "http://" URL, sent as it is but for the bytes EscapeForRequestLine
 // escapes) on the given port, whatever port the URL names, with the client header line added.
-// The result is the first line of a 200 answer (without CR bytes and the line feed) or one of
-// the "Error" texts of HttpStatusErrorText, kErrorMalformedUrl (no traffic at all) or
-// kErrorServerError (resolution, connection, time-out or transfer failure, a first line longer
-// than kMaxFirstLineLength, or an exchange that outlasts WholeExchangeLimit(timeout)).
+// The result is the first line of a 200 answer (without CR bytes and the line feed, and cut at
+// its first NUL byte, so that it is whole as a C string) or one of the "Error" texts of
+// HttpStatusErrorText, kErrorMalformedUrl (no traffic at all) or kErrorServerError (resolution,
+// connection, time-out or transfer failure, a first line longer than kMaxFirstLineLength, or an
+// exchange that outlasts WholeExchangeLimit(timeout)).
 [[nodiscard]] std::string HttpGetLine(std::string_view url, std::uint16_t port,
                                       std::chrono::milliseconds timeout = kHttpGetLineTimeout);
 
 // Fetches any URL the platform's URL opener accepts, directly (no proxy), without the client
-// header line and without looking at the status; the first body line, or empty text on failure.
-// The URL goes out escaped as HttpGetLine's does.
+// header line and without looking at the status; the first body line (cut at a NUL byte as
+// HttpGetLine's is), or empty text on failure. The URL goes out escaped as HttpGetLine's does.
 [[nodiscard]] std::string OpenUrlLine(std::string_view url,
                                       std::chrono::milliseconds timeout = kOpenUrlLineTimeout);
 

@@ -119,10 +119,7 @@ std::optional<std::string> CIniDocument::Find(std::string_view section, std::str
   const SectionSpan span = Locate(bytes_, Trim(section), Trim(key), /*until_key=*/true);
   if (!span.key || !span.key->value) return std::nullopt;
   std::string_view value = UpToNul(*span.key->value);
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
-  }
+  if (ProfileReadUnquotes(value)) value = value.substr(1, value.size() - 2);
   return std::string(value);
 }
 
@@ -165,6 +162,11 @@ bool CIniDocument::Set(std::string_view section, std::string_view key, std::stri
   if (!bytes_.empty() && bytes_.back() != '\n') bytes_ += new_line;
   bytes_ += "[" + std::string(section) + "]" + new_line + entry;
   return true;
+}
+
+bool ProfileReadUnquotes(std::string_view stored) {
+  const std::string_view value = Trim(stored);
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
 }
 
 int ParseProfileInt(std::string_view text) {

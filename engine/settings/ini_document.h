@@ -32,6 +32,11 @@ class CIniDocument {
   std::string new_line_;
 };
 
+// Whether a profile read drops a pair of quotes from a value stored as `stored`: without the white
+// space around it, it is two characters or more long and begins and ends with the same quote
+// character, ' or ". The system's profile read drops them alike.
+[[nodiscard]] bool ProfileReadUnquotes(std::string_view stored);
+
 // The profile integer parse, as the system's: an optional sign, then the leading digits of the
 // text (surrounding whitespace skipped), decimal unless "0x", "0o" or "0b" selects base 16, 8
 // or 2; 0 when there are none.

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "platform/profile_store.h"
+#include "settings/ini_document.h"
 #include "settings/settings_path.h"
 
 namespace zelquo {
@@ -29,12 +30,19 @@ bool CSettingsFile::ReadBool(std::string_view key, bool fallback) const {
 
 bool CSettingsFile::WriteText(std::string_view key, std::string_view value) const {
   // Line breaks are dropped here, before either store sees the value: the system's profile
-  // functions write them as they are, so a value could otherwise add key lines of its own.
-  std::string one_line;
-  for (const char c : value) {
-    if (c != '\r' && c != '\n') one_line.push_back(c);
+  // functions write them as they are, so a value could otherwise add key lines of its own. Both
+  // stores end a value at a NUL byte; it is cut there first, so that the quotes below enclose
+  // what is stored.
+  std::string stored;
+  for (const char c : value.substr(0, value.find('\0'))) {
+    if (c != '\r' && c != '\n') stored.push_back(c);
   }
-  return platform::ProfileWriteText(path_, kSettingsSection, key, one_line);
+  // The profile read drops one pair of enclosing quotes, so a value in quotes (a program path
+  // with spaces, "C:\Program Files\...\notify.exe") gets one more pair and reads back whole.
+  // The read drops them before it cuts a long value to its 254 characters, so those still come
+  // from the value as written. Every other value is stored as it is.
+  if (ProfileReadUnquotes(stored)) stored = '"' + stored + '"';
+  return platform::ProfileWriteText(path_, kSettingsSection, key, stored);
 }
 
 bool CSettingsFile::WriteInt(std::string_view key, int value) const {

@@ -30,7 +30,10 @@ class CSettingsFile {
   // fallback.
   [[nodiscard]] bool ReadBool(std::string_view key, bool fallback) const;
   // Writes fail silently (a read-only folder, say): the next read returns the old value. Line
-  // breaks in a value are dropped, so a value is always one line of the file.
+  // breaks in a value are dropped, so a value is always one line of the file, and a value ends
+  // at a NUL byte. A value that begins and ends with the same quote character (white space around
+  // it aside) is stored in one more pair of double quotes, which the read drops again: every
+  // value reads back as written.
   bool WriteText(std::string_view key, std::string_view value) const;
   bool WriteInt(std::string_view key, int value) const;
 

@@ -5,6 +5,7 @@
 #include "change_check/ip_change_check.h"
 #include "crypto/md5.h"
 #include "crypto/scramble.h"
+#include "cycle/command_interpreter_line.h"
 #include "cycle/dialup_guard.h"
 #include "detection/detect_ip.h"
 #include "protocol/answer_table.h"
@@ -16,7 +17,7 @@ namespace zelquo {
 
 void RunCustomCommand(const std::string& command_line) {
   // The interpreter's exit status means nothing to the cycle.
-  [[maybe_unused]] const int status = std::system(command_line.c_str());
+  [[maybe_unused]] const int status = std::system(CommandInterpreterLine(command_line).c_str());
 }
 
 namespace {

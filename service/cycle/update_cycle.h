@@ -22,7 +22,8 @@
 
 namespace zelquo {
 
-// Runs the custom command line through the C runtime's command interpreter and waits for it.
+// Runs the custom command line through the C runtime's command interpreter, exactly as written
+// (CommandInterpreterLine), and waits for it.
 void RunCustomCommand(const std::string& command_line);
 
 struct CustomCommandPolicy {

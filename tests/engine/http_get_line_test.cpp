@@ -15,6 +15,7 @@ namespace zelquo {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 class HttpGetLineTest : public ::testing::Test {
  protected:
@@ -84,11 +85,17 @@ TEST_F(HttpGetLineTest, FirstLineOfA200Body) {
       {"\r\r\r", ""},
       {"ip\xe9\x80\xff\n", "ip\xe9\x80\xff"},
       {std::string(kMaxFirstLineLength, 'a') + "\r\nmore", std::string(kMaxFirstLineLength, 'a')},
+      // The line ends at a NUL byte: a proxy's page in UTF-16, a portal's binary junk.
+      {"good 203.0.113.9\0junk\r\n"s, "good 203.0.113.9"},
+      {"g\0o\0o\0d\0\r\0\n\0"s, "g"},
+      {"\0nochg\n"s, ""},
   };
   for (const auto& row : kRows) {
     server_.SetReply("/line", standin::Text(row.body));
     EXPECT_EQ(HttpGetLine(Url("/line"), port_), row.expected) << row.body.substr(0, 40);
   }
+  server_.SetReply("/line", standin::Text("offline\0junk\n"s));
+  EXPECT_EQ(OpenUrlLine("http://127.0.0.1:" + std::to_string(port_) + "/line"), "offline");
 }
 
 // A first line that never ends, whether it comes slowly or at full speed, or a head that comes

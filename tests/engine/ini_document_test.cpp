@@ -28,6 +28,11 @@ TEST(IniDocumentTest, ReadsValuesTheWayTheProfileFunctionsDo) {
       {"[Zelquo IP Update Client]\nusername='single'\n", "username", "single"},
       {"[Zelquo IP Update Client]\nusername=\"unbalanced\n", "username", "\"unbalanced"},
       {"[Zelquo IP Update Client]\nusername=\"\n", "username", "\""},
+      // One pair goes, whatever the value holds between, once the spaces around it are gone.
+      {"[Zelquo IP Update Client]\nusername= \"padded\" \n", "username", "padded"},
+      {"[Zelquo IP Update Client]\nusername=\"\"a\" \"b\"\"\n", "username", "\"a\" \"b\""},
+      {"[Zelquo IP Update Client]\nusername=''\n", "username", ""},
+      {"[Zelquo IP Update Client]\nusername=\"'\n", "username", "\"'"},
       {"[Zelquo IP Update Client]\nusername=one\nusername=two\n", "username", "one"},
       {"[Zelquo IP Update Client]\nusername=first\n[Zelquo IP Update Client]\nusername=second\n",
        "username", "first"},

@@ -85,6 +85,32 @@ TEST_F(SettingsTest, LongTextIsCutTo254Characters) {
   EXPECT_EQ(settings_.ReadText("command", ""), std::string(254, 'v'));
 }
 
+// The profile read drops a pair of enclosing quotes; a command with a quoted program path must
+// keep them to run. Values in quotes read back as written, quotes, surrounding spaces and all,
+// and the 254-character cut counts from the value as written.
+TEST_F(SettingsTest, QuotedValuesReadBackAsWritten) {
+  const std::string long_quoted = "\"" + std::string(300, 'q') + "\"";
+  const std::string kValues[] = {
+      "\"C:\\Program Files\\Tools\\notify.exe\"",
+      "\"C:\\Program Files\\Tools\\notify.exe\" \"my host\" \"new address\"",
+      "'single quoted'", " \"padded\" ", "\"", "'", "\"\"", "''", "\"'", "'\"", long_quoted,
+  };
+  for (const std::string& value : kValues) {
+    settings_.Write(keys::kCommand, value);
+    EXPECT_EQ(settings_.Read(keys::kCommand), value.substr(0, 254)) << value.substr(0, 60);
+  }
+  // What the file holds: one pair more for a quoted value, the bytes as they are for the rest.
+  settings_.Write(keys::kCommand, "\"C:\\Program Files\\Tools\\notify.exe\"");
+  settings_.Write(keys::kLocation, "\"C:\\tools\\run.bat\" now");
+  const std::string file = ReadBytes(settings_.Path());
+  const auto stored = [&file](const std::string& key) {
+    const auto begin = file.find("\n" + key + "=") + key.size() + 2;
+    return file.substr(begin, file.find_first_of("\r\n", begin) - begin);
+  };
+  EXPECT_EQ(stored("command"), "\"\"C:\\Program Files\\Tools\\notify.exe\"\"");
+  EXPECT_EQ(stored("location"), "\"C:\\tools\\run.bat\" now");
+}
+
 TEST_F(SettingsTest, RemovingAListEntryShiftsTheRestAndLeavesTheOldLastEntry) {
   settings_.AppendEntry(keys::kDomainNames, "one.example.org");
   settings_.AppendEntry(keys::kDomainNames, "two.example.org");

@@ -366,6 +366,22 @@ check "once the file is root's and not writable by others, a new address runs th
   wait_until 12 commands_are 3
 check "... once" test "$(requests) $(sleep 1; commands_ran)" == "13 3"
 
+# Commands in quotes, stored as the tray program stores them (one more pair of quotes in the
+# file): a program path with spaces, then the same with quoted arguments, which makes more than
+# the two quotes that cmd /c leaves in place.
+mkdir -p "$program_dir/tools dir"
+printf '@echo [%%*]>>C:\\quoted-ran.txt\r\n' >"$program_dir/tools dir/notify me.cmd"
+notify='"C:\Program Files\Zelquo\tools dir\notify me.cmd"'
+store_command() { local stored="\"$1\""; set_settings "command=${stored//\\/\\\\}"; }
+quoted_ran_are() { [[ "$(tr -d '\r' 2>/dev/null <"$WINEPREFIX/drive_c/quoted-ran.txt" | tr '\n' ' ')" == "$1" ]]; }
+store_command "$notify"
+new_address
+check "a quoted program path with spaces runs" wait_until 12 quoted_ran_are "[] "
+wait_until 5 recorded
+store_command "$notify \"first arg\" \"second arg\""
+new_address
+check "... and with quoted arguments, all kept" wait_until 12 quoted_ran_are '[] ["first arg" "second arg"] '
+
 wine net stop ZelquoIUCSvc >/dev/null 2>&1
 check "net stop after the updates succeeds" test $? -eq 0
 check "the service reaches stopped" wait_state 1 5

@@ -45,6 +45,8 @@ std::vector<CorpusFile> Corpus() {
       {"comments", "; comment\n[Zelquo IP Update Client]\n;username=commented\n# hash=1\nusername=real\n"},
       {"quotes", "[Zelquo IP Update Client]\nusername=\"quoted\"\nlocation='single'\ncommand=\"half\n"
                  "password=\"\"\nmacid=\"a\"b\"\n"},
+      {"quotes in quotes", "[Zelquo IP Update Client]\nusername=\"\"quoted\"\"\nlocation= \" padded \" \n"
+                           "command=\"\"a b\" \"c\"\"\npassword=''''\nmacid=\"'\nserverport=\"" + long_value + "\"\n"},
       {"empty values", "[Zelquo IP Update Client]\nusername=\nlocation\nserverport=\n"},
       {"long lines", "[Zelquo IP Update Client]\ncommand=" + long_value + "\nnoise=" + huge_line +
                          "\nusername=after long\n"},

@@ -15,7 +15,8 @@ autodial() {
 }
 
 # The shell loses the icon (as when Explorer restarts) and then announces a new notification
-# area: the icon comes back and its menu works.
+# area: the icon comes back and its menu works. Lost without that news, it comes back when the
+# next change of the icon fails (the busy icon of the update that a page's Save asks for).
 scenario_icon_after_shell_restart() {
   start_server "$kIpRule" '/nic/update 200 nochg'
   start_program "$(account_settings)" || return
@@ -26,7 +27,10 @@ scenario_icon_after_shell_restart() {
   place_tray
   tray_click 3
   drv menukeys 0x28 0x0d || { fail "no menu on the icon that came back"; return; }
-  drv wait "$kSettingsCaption" 10000 || fail "the menu of the icon that came back opened nothing"
+  drv wait "$kSettingsCaption" 10000 || { fail "the menu of the icon that came back opened nothing"; return; }
+  drv traylost && tray_hidden 5 || { fail "the icon could not be taken out again"; return; }
+  show_page 1 && save_page 1021
+  drv wait "$kTrayCaption" 15000 || fail "the icon did not come back after a failed change"
 }
 
 # Enter in a page field presses that page's Save, or nothing where the page has none; only Enter

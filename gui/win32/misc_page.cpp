@@ -1,11 +1,10 @@
 #include "misc_page.h"
 
-#include <cstdlib>
-
 #include "message_dlg.h"
 #include "page_helpers.h"
 #include "platform/autorun.h"
 #include "platform/module_path.h"
+#include "program_runner.h"
 #include "resource.h"
 #include "service_manager.h"
 
@@ -60,10 +59,10 @@ void CMiscPage::DoDataExchange(const win::CDataExchange& exchange) {
 void CMiscPage::RunServiceAction(ServiceAction action) {
   CServiceManager manager;
   if (manager.Open()) {
-    // Each command runs through the command interpreter and is waited for; its result is not
-    // shown: the refreshed state tells what happened.
-    for (const std::string& command : ServiceActionCommands(action, platform::GetModuleFilePath())) {
-      static_cast<void>(std::system(command.c_str()));
+    // Each program is waited for; its result is not shown: the refreshed state tells what
+    // happened.
+    for (const ServiceCommand& command : ServiceActionCommands(action, platform::GetModuleFilePath(), SystemFolder())) {
+      static_cast<void>(RunProgramAndWait(command));
     }
   } else {
     ShowMessage(kElevationMessage, GetAncestor(Window(), GA_ROOT));

@@ -75,11 +75,15 @@ void SaveMiscSettings(const PageContext& context, const MiscSettings& misc) {
   context.settings.Write(keys::kAutorunOnStartup, misc.autorun ? 1 : 0);
 }
 
-void ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
+bool ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
                   const AutorunSetter& set_autorun_value) {
-  context.settings.Write(keys::kAutorunOnStartup, autorun ? 1 : 0);
   const std::string data = autorun ? detail::LowerCaseProgramPath(std::string(module_path)) : std::string();
-  if (!set_autorun_value(kAutorunValueName, data)) context.ShowMessage(kAutorunFailedMessage);
+  if (!set_autorun_value(kAutorunValueName, data)) {
+    context.ShowMessage(kAutorunFailedMessage);
+    return false;
+  }
+  context.settings.Write(keys::kAutorunOnStartup, autorun ? 1 : 0);
+  return true;
 }
 
 }  // namespace zelquo::gui

@@ -75,10 +75,10 @@ void SaveMiscSettings(const PageContext& context, const MiscSettings& misc);
 
 // Sets the start-up entry: data and whether it could be written (usually needs an administrator).
 using AutorunSetter = std::function<bool(std::string_view name, std::string_view data)>;
-// Writes "autorunonstartup" and sets the start-up entry to the lower-cased module_path, or to the
-// empty text when autorun is off (the entry is kept). Shows kAutorunFailedMessage when the entry
-// could not be set.
-void ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
-                  const AutorunSetter& set_autorun_value);
+// Sets the start-up entry to the lower-cased module_path, or to the empty text when autorun is off
+// (the entry is kept), then writes "autorunonstartup". When the entry could not be set, shows
+// kAutorunFailedMessage, leaves "autorunonstartup" as it was and returns false: the box goes back.
+[[nodiscard]] bool ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
+                                const AutorunSetter& set_autorun_value);
 
 }  // namespace zelquo::gui

@@ -88,8 +88,14 @@ void CMiscPage::Save() {
 void CMiscPage::ToggleAutorun() {
   UpdateData(true);
   const CSettingsFile settings = ProgramSettings();
-  ApplyAutorun(MakePageContext(settings, Window()), misc_.autorun, platform::GetModuleFilePath(),
-               [](std::string_view name, std::string_view data) { return platform::SetAutorunValue(name, data); });
+  const bool applied =
+      ApplyAutorun(MakePageContext(settings, Window()), misc_.autorun, platform::GetModuleFilePath(),
+                   [](std::string_view name, std::string_view data) { return platform::SetAutorunValue(name, data); });
+  if (!applied) {
+    // The entry was not changed and "autorunonstartup" was left as it was: so is the box.
+    misc_.autorun = !misc_.autorun;
+    CheckDlgButton(Window(), IDC_AUTORUN, misc_.autorun ? BST_CHECKED : BST_UNCHECKED);
+  }
 }
 
 }  // namespace zelquo::gui

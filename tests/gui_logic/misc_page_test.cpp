@@ -106,15 +106,16 @@ TEST_F(MiscPageSettingsTest, AutorunSetsOrEmptiesTheEntryAndReportsAFailure) {
     entries.emplace_back(data);
     return writable;
   };
-  ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_TRUE(ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter));
   EXPECT_EQ(settings_.ReadInt("autorunonstartup", -1), 1);
-  ApplyAutorun(context_, false, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_TRUE(ApplyAutorun(context_, false, "C:\\Apps\\ZelquoIUC.exe", setter));
   EXPECT_EQ(settings_.ReadInt("autorunonstartup", -1), 0);
   EXPECT_EQ(entries, (std::vector<std::string>{"c:\\apps\\zelquoiuc.exe", ""}));
   EXPECT_TRUE(messages_.empty());
   writable = false;
-  ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_FALSE(ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter));
   EXPECT_EQ(messages_, std::vector<std::string>{kAutorunFailedMessage});
+  EXPECT_EQ(settings_.ReadInt("autorunonstartup", -1), 0);
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ CMiscPage::CMiscPage() : CDialog(IDD_MISC_PAGE) {
 bool CMiscPage::OnInitDialog() {
   misc_ = ReadMiscSettings(ProgramSettings());
   light_.Attach(Item(IDC_SERVICE_LIGHT), IDB_SERVICE_LIGHTS);
+  LimitToStoredText(Item(IDC_COMMAND));
   UpdateData(false);
   RefreshState();
   return true;

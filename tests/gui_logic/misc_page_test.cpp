@@ -98,7 +98,15 @@ TEST_F(MiscPageSettingsTest, SaveRefusesAPollIntervalBelowThirtyButSavesTheRest)
   EXPECT_TRUE(read.autorun);
 }
 
-TEST_F(MiscPageSettingsTest, AutorunSetsOrEmptiesTheEntryAndReportsAFailure) {
+TEST_F(MiscPageSettingsTest, ACommandAsLongAsTheFieldAllowsIsStoredWhole) {
+  const std::string longest(kMaxStoredTextLength, 'c');
+  SaveMiscSettings(context_, {true, longest, 60, true});
+  EXPECT_EQ(ReadMiscSettings(settings_).command, longest);
+  SaveMiscSettings(context_, {true, longest + "d", 60, true});
+  EXPECT_EQ(ReadMiscSettings(settings_).command, longest);
+}
+
+TEST_F(MiscPageSettingsTest, AutorunSetsOrEmptiesTheEntryAndKeepsTheFlagWhenItCannot) {
   std::vector<std::string> entries;
   bool writable = true;
   const AutorunSetter setter = [&](std::string_view name, std::string_view data) {

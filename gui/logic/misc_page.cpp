@@ -21,8 +21,11 @@ constexpr ServiceStateDisplay kByState[] = {kNotInstalled, kStopped, kRunning, k
 
 constexpr char kProgramFileName[] = "zelquoiuc.exe";
 constexpr char kServiceFileName[] = "zelquoiucsvc.exe";
+constexpr char kInstallSwitch[] = "-install";
 
-std::string NetCommand(std::string_view verb) { return "net " + std::string(verb) + " " + kServiceName; }
+ServiceCommand NetCommand(std::string_view system_folder, const char* verb) {
+  return {std::string(system_folder) + "\\net.exe", {verb, kServiceName}};
+}
 
 }  // namespace
 
@@ -32,18 +35,17 @@ ServiceStateDisplay DisplayForServiceState(unsigned long state) {
 
 ServiceStateDisplay UnknownServiceStateDisplay() { return kUnknown; }
 
-std::vector<std::string> ServiceActionCommands(ServiceAction action, std::string_view module_path) {
-  switch (action) {
-    case ServiceAction::kStart:
-      return {NetCommand("start")};
-    case ServiceAction::kStop:
-      return {NetCommand("stop")};
-    case ServiceAction::kRestart:
-      return {NetCommand("stop"), NetCommand("start")};
-    case ServiceAction::kInstall:
-      break;
+std::vector<ServiceCommand> ServiceActionCommands(ServiceAction action, std::string_view module_path,
+                                                  std::string_view system_folder) {
+  if (action == ServiceAction::kInstall) {
+    // Without the tray program's path the service program's path would be relative, and be
+    // completed from the current folder.
+    if (module_path.empty()) return {};
+    return {{ProgramFolderFromModulePath(module_path, kProgramFileName) + kServiceFileName, {kInstallSwitch}}};
   }
-  return {"\"" + ProgramFolderFromModulePath(module_path, kProgramFileName) + kServiceFileName + "\" -install"};
+  if (system_folder.empty()) return {};
+  if (action == ServiceAction::kRestart) return {NetCommand(system_folder, "stop"), NetCommand(system_folder, "start")};
+  return {NetCommand(system_folder, action == ServiceAction::kStart ? "start" : "stop")};
 }
 
 int ParsePollInterval(std::string_view text) {
@@ -73,11 +75,15 @@ void SaveMiscSettings(const PageContext& context, const MiscSettings& misc) {
   context.settings.Write(keys::kAutorunOnStartup, misc.autorun ? 1 : 0);
 }
 
-void ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
+bool ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
                   const AutorunSetter& set_autorun_value) {
-  context.settings.Write(keys::kAutorunOnStartup, autorun ? 1 : 0);
   const std::string data = autorun ? detail::LowerCaseProgramPath(std::string(module_path)) : std::string();
-  if (!set_autorun_value(kAutorunValueName, data)) context.ShowMessage(kAutorunFailedMessage);
+  if (!set_autorun_value(kAutorunValueName, data)) {
+    context.ShowMessage(kAutorunFailedMessage);
+    return false;
+  }
+  context.settings.Write(keys::kAutorunOnStartup, autorun ? 1 : 0);
+  return true;
 }
 
 }  // namespace zelquo::gui

@@ -1,6 +1,6 @@
-// The Misc page's logic: the service state as the page shows it, the commands its service buttons
-// run, and what Save and the autorun box write. Talking to the service manager and running the
-// commands is left to the window layer.
+// The Misc page's logic: the service state as the page shows it, the programs its service buttons
+// run, and what Save and the autorun box write. Talking to the service manager and starting the
+// programs is left to the window layer.
 #pragma once
 
 #include <functional>
@@ -38,11 +38,23 @@ struct ServiceStateDisplay {
 
 enum class ServiceAction { kInstall, kStart, kStop, kRestart };
 
-// The command lines an action runs one after the other. Install runs the service program that lies
-// beside the tray program: module_path is the tray program's full path, lower-cased with its own
-// file name "zelquoiuc.exe" taken out. A tray program renamed otherwise keeps its name in the
-// folder, so the command points at nothing and installs nothing.
-[[nodiscard]] std::vector<std::string> ServiceActionCommands(ServiceAction action, std::string_view module_path);
+// One program an action runs: its full path, so that nothing is looked up in the current folder
+// or along the search path, and its arguments, each one passed as one argument.
+struct ServiceCommand {
+  std::string program;
+  std::vector<std::string> arguments;
+  bool operator==(const ServiceCommand&) const = default;
+};
+
+// The programs an action runs, one after the other. Start, Stop and Restart run net.exe from
+// system_folder (the system's own folder, without a final separator); with no system folder known
+// they run nothing rather than a net.exe found elsewhere. Install runs the service program that
+// lies beside the tray program with its install switch: module_path is the tray program's full
+// path, lower-cased with its own file name "zelquoiuc.exe" taken out. A tray program renamed
+// otherwise keeps its name in the folder, so the path points at nothing and installs nothing;
+// with no module path known, Install runs nothing.
+[[nodiscard]] std::vector<ServiceCommand> ServiceActionCommands(ServiceAction action, std::string_view module_path,
+                                                                std::string_view system_folder);
 
 struct MiscSettings {
   bool execute_command = false;
@@ -63,10 +75,10 @@ void SaveMiscSettings(const PageContext& context, const MiscSettings& misc);
 
 // Sets the start-up entry: data and whether it could be written (usually needs an administrator).
 using AutorunSetter = std::function<bool(std::string_view name, std::string_view data)>;
-// Writes "autorunonstartup" and sets the start-up entry to the lower-cased module_path, or to the
-// empty text when autorun is off (the entry is kept). Shows kAutorunFailedMessage when the entry
-// could not be set.
-void ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
-                  const AutorunSetter& set_autorun_value);
+// Sets the start-up entry to the lower-cased module_path, or to the empty text when autorun is off
+// (the entry is kept), then writes "autorunonstartup". When the entry could not be set, shows
+// kAutorunFailedMessage, leaves "autorunonstartup" as it was and returns false: the box goes back.
+[[nodiscard]] bool ApplyAutorun(const PageContext& context, bool autorun, std::string_view module_path,
+                                const AutorunSetter& set_autorun_value);
 
 }  // namespace zelquo::gui

@@ -5,9 +5,14 @@
 #include <functional>
 #include <string>
 
+#include "platform/profile_store.h"
 #include "settings/settings.h"
 
 namespace zelquo::gui {
+
+// The longest text the settings store gives back. Edit fields whose text is stored as one value
+// take no more, so that what a field shows is what is kept (and what a command runs).
+inline constexpr int kMaxStoredTextLength = static_cast<int>(platform::kProfileTextBufferSize) - 1;
 
 struct PageContext {
   explicit PageContext(const CSettingsFile& settings_file) : settings(settings_file) {}

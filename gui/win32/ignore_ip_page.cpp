@@ -22,6 +22,7 @@ CIgnoreIpPage::CIgnoreIpPage() : CDialog(IDD_IGNORE_IP_PAGE) {
 
 bool CIgnoreIpPage::OnInitDialog() {
   list_ = IgnoreListText(ProgramSettings());
+  LimitToStoredText(Item(IDC_IGNORE_ENTRY));
   UpdateData(false);
   return true;
 }

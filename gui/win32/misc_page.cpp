@@ -1,11 +1,10 @@
 #include "misc_page.h"
 
-#include <cstdlib>
-
 #include "message_dlg.h"
 #include "page_helpers.h"
 #include "platform/autorun.h"
 #include "platform/module_path.h"
+#include "program_runner.h"
 #include "resource.h"
 #include "service_manager.h"
 
@@ -37,6 +36,7 @@ CMiscPage::CMiscPage() : CDialog(IDD_MISC_PAGE) {
 bool CMiscPage::OnInitDialog() {
   misc_ = ReadMiscSettings(ProgramSettings());
   light_.Attach(Item(IDC_SERVICE_LIGHT), IDB_SERVICE_LIGHTS);
+  LimitToStoredText(Item(IDC_COMMAND));
   UpdateData(false);
   RefreshState();
   return true;
@@ -60,10 +60,10 @@ void CMiscPage::DoDataExchange(const win::CDataExchange& exchange) {
 void CMiscPage::RunServiceAction(ServiceAction action) {
   CServiceManager manager;
   if (manager.Open()) {
-    // Each command runs through the command interpreter and is waited for; its result is not
-    // shown: the refreshed state tells what happened.
-    for (const std::string& command : ServiceActionCommands(action, platform::GetModuleFilePath())) {
-      static_cast<void>(std::system(command.c_str()));
+    // Each program is waited for; its result is not shown: the refreshed state tells what
+    // happened.
+    for (const ServiceCommand& command : ServiceActionCommands(action, platform::GetModuleFilePath(), SystemFolder())) {
+      static_cast<void>(RunProgramAndWait(command));
     }
   } else {
     ShowMessage(kElevationMessage, GetAncestor(Window(), GA_ROOT));
@@ -89,8 +89,14 @@ void CMiscPage::Save() {
 void CMiscPage::ToggleAutorun() {
   UpdateData(true);
   const CSettingsFile settings = ProgramSettings();
-  ApplyAutorun(MakePageContext(settings, Window()), misc_.autorun, platform::GetModuleFilePath(),
-               [](std::string_view name, std::string_view data) { return platform::SetAutorunValue(name, data); });
+  const bool applied =
+      ApplyAutorun(MakePageContext(settings, Window()), misc_.autorun, platform::GetModuleFilePath(),
+                   [](std::string_view name, std::string_view data) { return platform::SetAutorunValue(name, data); });
+  if (!applied) {
+    // The entry was not changed and "autorunonstartup" was left as it was: so is the box.
+    misc_.autorun = !misc_.autorun;
+    CheckDlgButton(Window(), IDC_AUTORUN, misc_.autorun ? BST_CHECKED : BST_UNCHECKED);
+  }
 }
 
 }  // namespace zelquo::gui

@@ -15,6 +15,7 @@ class CNewDomainDlg final : public win::CDialog {
   [[nodiscard]] const std::string& Name() const { return name_; }
 
  protected:
+  bool OnInitDialog() override;
   void DoDataExchange(const win::CDataExchange& exchange) override;
 
  private:
@@ -27,6 +28,7 @@ class CNewAliasDlg final : public win::CDialog {
   [[nodiscard]] const AliasFields& Fields() const { return fields_; }
 
  protected:
+  bool OnInitDialog() override;
   void DoDataExchange(const win::CDataExchange& exchange) override;
 
  private:

@@ -17,6 +17,8 @@ PageContext MakePageContext(const CSettingsFile& settings, HWND page) {
   return context;
 }
 
+void LimitToStoredText(HWND edit) { SendMessageA(edit, EM_LIMITTEXT, kMaxStoredTextLength, 0); }
+
 void SetAddressControl(HWND control, const std::array<int, 4>& octets) {
   std::array<BYTE, 4> bytes{};
   std::transform(octets.begin(), octets.end(), bytes.begin(),

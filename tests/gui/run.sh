@@ -946,12 +946,62 @@ scenario_misc_save() {
   ip netns exec "$ns" wine reg delete "$kRunKey" /v "$kRunValue" /f >/dev/null 2>&1
 }
 
+# expect_field_limit WINDOW ID: a longer text pasted into the edit is cut to what the settings
+# store keeps of one value.
+readonly kStoredTextLength=254
+expect_field_limit() {
+  local got
+  drv replacesel "$1" "$2" "$(printf 'x%.0s' $(seq $((kStoredTextLength + 46))))" || fail "could not paste into $2"
+  got=$(drv gettext "$1" "$2")
+  ((${#got} == kStoredTextLength)) || fail "control $2 took ${#got} characters, expected $kStoredTextLength"
+}
+
+# Install from folders whose names a command interpreter would split: the service program beside
+# the tray program is installed from each. In the first, every edit whose text is stored as one
+# value takes no more than the store keeps, and the command is saved as shown.
+scenario_misc_install_special_folders() {
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  local top=$dir folder first=1
+  for folder in "Program Files (x86)/Zelquo" "R&D Tools"; do
+    remove_service
+    dir="$top/$folder"
+    mkdir -p "$dir" && cp "$service_program" "$dir/"
+    start_program "$(account_settings)
+numofdomainnames=1
+domain_name1=a.example
+" || return
+    open_settings || return
+    if ((first)); then
+      show_page 3 && expect_field_limit "$kSettingsCaption" 1032
+      drv click "$kSettingsCaption" 1055/1052
+      drv wait "$kNewDomain" 5000 && expect_field_limit "$kNewDomain" 1054
+      drv click "$kNewDomain" 2 && drv gone "$kNewDomain" 5000 || fail "no New Domain Name dialog to close"
+      drv click "$kSettingsCaption" 1055/1049
+      drv wait "$kNewAlias" 5000 && expect_field_limit "$kNewAlias" 1050 && expect_field_limit "$kNewAlias" 1051
+      drv click "$kNewAlias" 2 && drv gone "$kNewAlias" 5000 || fail "no New Alias dialog to close"
+    fi
+    show_page 5 || return
+    misc_state "Not installed"
+    drv click "$kSettingsCaption" 1044/1048
+    misc_state Stopped
+    no_message
+    if ((first)); then
+      first=0
+      expect_field_limit "$kSettingsCaption" 1058
+      drv click "$kSettingsCaption" 1059
+      wait_settings command "$(drv gettext "$kSettingsCaption" 1058)" || fail "the command was not saved as shown"
+    fi
+    stop_program
+  done
+  remove_service
+}
+
 source "$here/desktop-scenarios.sh"
 
 all_scenarios=(prompt_at_start website_entries no_prompt_with_password tray_menu second_window save_valid
   save_refused activity_and_status busy_icon tab_keys outdated_notice domain_names connection_type ignore_list
   sign_off misc_save misc_renamed misc_service icon_after_shell_restart enter_keys save_responsive
-  save_offline exit_restores_autodial tray_tip_length)
+  save_offline exit_restores_autodial tray_tip_length misc_install_special_folders)
 (($# > 0)) && all_scenarios=("$@")
 for name in "${all_scenarios[@]}"; do run_scenario "$name"; done
 echo "gui-tests: $passed passed, $failed failed"

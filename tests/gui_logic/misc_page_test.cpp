@@ -1,5 +1,5 @@
-// The Misc page's logic: the state table, the service commands, Save's poll-interval rule and the
-// autorun box, on a real settings file.
+// The Misc page's logic: the state table, the service programs, Save's poll-interval rule, the
+// command's length and the autorun box, on a real settings file.
 #include <gtest/gtest.h>
 
 #include "logic/misc_page.h"
@@ -30,22 +30,31 @@ TEST(MiscPagePollIntervalTest, OnlyAWholeNumberParsesAndTheRestReadsAsZero) {
   for (const auto& row : rows) EXPECT_EQ(ParsePollInterval(row.typed), row.seconds) << row.typed;
 }
 
-TEST(MiscPageCommandsTest, ActionsRunTheirCommands) {
+TEST(MiscPageCommandsTest, ActionsRunTheirProgramsByFullPath) {
+  const std::string net = "C:\\windows\\system32\\net.exe";
   const struct {
     ServiceAction action;
     const char* module_path;
-    std::vector<std::string> commands;
+    std::vector<ServiceCommand> commands;
   } rows[] = {
-      {ServiceAction::kStart, "", {"net start ZelquoIUCSvc"}},
-      {ServiceAction::kStop, "", {"net stop ZelquoIUCSvc"}},
-      {ServiceAction::kRestart, "", {"net stop ZelquoIUCSvc", "net start ZelquoIUCSvc"}},
-      {ServiceAction::kInstall, "C:\\Apps\\ZelquoIUC.exe", {"\"c:\\apps\\zelquoiucsvc.exe\" -install"}},
-      {ServiceAction::kInstall, "C:\\Program Files\\Zelquo\\zelquoiuc.exe",
-       {"\"c:\\program files\\zelquo\\zelquoiucsvc.exe\" -install"}},
-      // Renamed: the name stays in the folder and the command points at nothing.
-      {ServiceAction::kInstall, "C:\\Apps\\Client.exe", {"\"c:\\apps\\client.exezelquoiucsvc.exe\" -install"}},
+      {ServiceAction::kStart, "", {{net, {"start", "ZelquoIUCSvc"}}}},
+      {ServiceAction::kStop, "", {{net, {"stop", "ZelquoIUCSvc"}}}},
+      {ServiceAction::kRestart, "", {{net, {"stop", "ZelquoIUCSvc"}}, {net, {"start", "ZelquoIUCSvc"}}}},
+      {ServiceAction::kInstall, "C:\\Apps\\ZelquoIUC.exe", {{"c:\\apps\\zelquoiucsvc.exe", {"-install"}}}},
+      {ServiceAction::kInstall, "C:\\Program Files (x86)\\R&D Tools\\zelquoiuc.exe",
+       {{"c:\\program files (x86)\\r&d tools\\zelquoiucsvc.exe", {"-install"}}}},
+      // Renamed: the name stays in the folder and the path points at nothing.
+      {ServiceAction::kInstall, "C:\\Apps\\Client.exe", {{"c:\\apps\\client.exezelquoiucsvc.exe", {"-install"}}}},
+      // No path known: nothing that the current folder could complete.
+      {ServiceAction::kInstall, "", {}},
   };
-  for (const auto& row : rows) EXPECT_EQ(ServiceActionCommands(row.action, row.module_path), row.commands);
+  for (const auto& row : rows) {
+    EXPECT_EQ(ServiceActionCommands(row.action, row.module_path, "C:\\windows\\system32"), row.commands)
+        << row.module_path;
+  }
+  // Without the system folder, no net.exe from anywhere else.
+  EXPECT_TRUE(ServiceActionCommands(ServiceAction::kStart, "C:\\Apps\\zelquoiuc.exe", "").empty());
+  EXPECT_TRUE(ServiceActionCommands(ServiceAction::kRestart, "C:\\Apps\\zelquoiuc.exe", "").empty());
 }
 
 class MiscPageSettingsTest : public ::testing::Test {
@@ -89,7 +98,15 @@ TEST_F(MiscPageSettingsTest, SaveRefusesAPollIntervalBelowThirtyButSavesTheRest)
   EXPECT_TRUE(read.autorun);
 }
 
-TEST_F(MiscPageSettingsTest, AutorunSetsOrEmptiesTheEntryAndReportsAFailure) {
+TEST_F(MiscPageSettingsTest, ACommandAsLongAsTheFieldAllowsIsStoredWhole) {
+  const std::string longest(kMaxStoredTextLength, 'c');
+  SaveMiscSettings(context_, {true, longest, 60, true});
+  EXPECT_EQ(ReadMiscSettings(settings_).command, longest);
+  SaveMiscSettings(context_, {true, longest + "d", 60, true});
+  EXPECT_EQ(ReadMiscSettings(settings_).command, longest);
+}
+
+TEST_F(MiscPageSettingsTest, AutorunSetsOrEmptiesTheEntryAndKeepsTheFlagWhenItCannot) {
   std::vector<std::string> entries;
   bool writable = true;
   const AutorunSetter setter = [&](std::string_view name, std::string_view data) {
@@ -97,15 +114,16 @@ TEST_F(MiscPageSettingsTest, AutorunSetsOrEmptiesTheEntryAndReportsAFailure) {
     entries.emplace_back(data);
     return writable;
   };
-  ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_TRUE(ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter));
   EXPECT_EQ(settings_.ReadInt("autorunonstartup", -1), 1);
-  ApplyAutorun(context_, false, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_TRUE(ApplyAutorun(context_, false, "C:\\Apps\\ZelquoIUC.exe", setter));
   EXPECT_EQ(settings_.ReadInt("autorunonstartup", -1), 0);
   EXPECT_EQ(entries, (std::vector<std::string>{"c:\\apps\\zelquoiuc.exe", ""}));
   EXPECT_TRUE(messages_.empty());
   writable = false;
-  ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter);
+  EXPECT_FALSE(ApplyAutorun(context_, true, "C:\\Apps\\ZelquoIUC.exe", setter));
   EXPECT_EQ(messages_, std::vector<std::string>{kAutorunFailedMessage});
+  EXPECT_EQ(settings_.ReadInt("autorunonstartup", -1), 0);
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 //   wait WINDOW [MS]            until such a window is visible (default 10000 ms)
 //   gone WINDOW [MS]            until no such window exists
 //   count WINDOW                prints how many top-level windows match, and how many are visible
-//   settext WINDOW ID TEXT      WM_SETTEXT
+//   settext WINDOW ID TEXT      WM_SETTEXT (not held to the edit's length limit)
+//   replacesel WINDOW ID TEXT   selects all of an edit's text and replaces it by TEXT with
+//                               EM_REPLACESEL, which the edit's length limit cuts as it cuts typing
 //   gettext WINDOW ID           prints the text (ID 0: the window's own caption)
 //   click WINDOW ID             posts BM_CLICK, so a modal box it opens cannot block the driver
 //   check WINDOW ID             prints BM_GETCHECK
@@ -239,8 +241,8 @@ int CountVisiblePages(HWND tab) {
 }
 
 int Usage() {
-  std::fputs("usage: uidriver wait|gone|count|settext|gettext|click|check|list|select|setip|visible|key|"
-             "enabled|tab|tray|menukeys|center|close|openclose|traylost|taskbarcreated ...\n",
+  std::fputs("usage: uidriver wait|gone|count|settext|replacesel|gettext|click|check|list|select|setip|visible|"
+             "key|enabled|tab|tray|menukeys|center|close|openclose|traylost|taskbarcreated ...\n",
              stderr);
   return 2;
 }
@@ -340,6 +342,15 @@ int main(int argc, char** argv) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]),
                                SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) && result
+               ? 0
+               : 1;
+  }
+  if (command == "replacesel") {
+    if (!argument(4)) return Usage();
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(control, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) &&
+                   SendMessageTimeoutA(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(argv[4]),
+                                       SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)
                ? 0
                : 1;
   }

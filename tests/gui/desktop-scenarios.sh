@@ -60,10 +60,7 @@ scenario_enter_keys() {
 # new input meanwhile; afterwards it is as after any Save.
 scenario_save_responsive() {
   start_server "$kIpRule" '/nic/update 200 nochg' '/authcheck.asp 200 delay=4000 true'
-  start_program "$kSection
-password=
-" || return
-  drv wait "$kSettingsCaption" 10000 || { fail "no settings window at start"; return; }
+  start_at_prompt || return
   drv settext "$kSettingsCaption" 1074 alice
   drv settext "$kSettingsCaption" 1075 secret
   drv click "$kSettingsCaption" 1

@@ -320,6 +320,23 @@ readonly kSecretMd5=$(md5 secret)
 
 readonly kNewDomain="New Domain Name" kNewAlias="New Alias"
 
+# start_at_prompt: the program with no password stored, until its settings window is up.
+start_at_prompt() {
+  start_program "$kSection
+password=
+" || return 1
+  drv wait "$kSettingsCaption" 10000 || { fail "no settings window at start"; return 1; }
+}
+
+# start_with_one_name: the program with an account and one host name, its settings window open.
+start_with_one_name() {
+  start_program "$(account_settings)
+numofdomainnames=1
+domain_name1=a.example
+" || return 1
+  open_settings
+}
+
 # expect_lines WINDOW ID EXPECTED: the list box's lines, one per line.
 expect_lines() {
   local got
@@ -519,10 +536,7 @@ scenario_second_window() {
 # Save with valid fields: both checks, with the exact request lines; the password stored scrambled.
 scenario_save_valid() {
   start_server "$kIpRule" '/nic/update 200 nochg' '/authcheck.asp 200 true' '/locationcheck.asp 200 true'
-  start_program "$kSection
-password=
-" || return
-  drv wait "$kSettingsCaption" 10000 || { fail "no settings window at start"; return; }
+  start_at_prompt || return
   type_into "$kSettingsCaption" 1074 alice
   drv settext "$kSettingsCaption" 1075 secret
   drv settext "$kSettingsCaption" 1077 home1
@@ -547,10 +561,7 @@ password=
 # A refused password ("false"): the message, then the field and the stored password emptied.
 scenario_save_refused() {
   start_server "$kIpRule" '/nic/update 200 nochg' '/authcheck.asp 200 false'
-  start_program "$kSection
-password=
-" || return
-  drv wait "$kSettingsCaption" 10000 || { fail "no settings window at start"; return; }
+  start_at_prompt || return
   drv settext "$kSettingsCaption" 1074 alice
   drv settext "$kSettingsCaption" 1075 secret
   # Wine answers WM_GETTEXT on a password edit from another process (Windows does not): the
@@ -749,11 +760,7 @@ domain_name3=b.example
 # Each connection type saved: the file, then the fresh update's request (its port and address).
 scenario_connection_type() {
   start_server "$kIpRule" '/nic/update 200 nochg'
-  start_program "$(account_settings)
-numofdomainnames=1
-domain_name1=a.example
-" || return
-  open_settings || return
+  start_with_one_name || return
   wait_requests /nic/update 1 || { fail "no first update"; return; }
   local radio method before
   for radio in 1021 1022 1020; do
@@ -854,11 +861,7 @@ scenario_misc_service() {
   remove_service
   start_server "$kIpRule" '/nic/update 200 nochg'
   mkdir -p "$dir" && cp "$service_program" "$dir/"
-  start_program "$(account_settings)
-numofdomainnames=1
-domain_name1=a.example
-" || return
-  open_settings || return
+  start_with_one_name || return
   show_page 5 || return
   misc_state "Not installed"
   expect_light grey
@@ -966,11 +969,7 @@ scenario_misc_install_special_folders() {
     remove_service
     dir="$top/$folder"
     mkdir -p "$dir" && cp "$service_program" "$dir/"
-    start_program "$(account_settings)
-numofdomainnames=1
-domain_name1=a.example
-" || return
-    open_settings || return
+    start_with_one_name || return
     if ((first)); then
       show_page 3 && expect_field_limit "$kSettingsCaption" 1032
       drv click "$kSettingsCaption" 1055/1052

@@ -18,12 +18,6 @@ scenario=screenshots
 shot() { import -window "$1" "$out/$2.png" 2>/dev/null && echo "wrote $out/$2.png"; }
 window_id() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
 
-# set_dpi DPI: the display resolution that programs started from now on see. Wine reads it from
-# the user's desktop settings at each start.
-set_dpi() {
-  ip netns exec "$ns" wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-}
-
 take_shots() {
 out=$1
 dir="$work/$scenario-$2"

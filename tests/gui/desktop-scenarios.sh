@@ -140,3 +140,23 @@ scenario_tray_tip_length() {
   done
   [[ "$tip" == "$expected" ]] || fail "tip $(printf '%q' "$tip") (${#tip} characters), expected the first 63"
 }
+
+# At 144 DPI (150 %) the tab control ends above the account row and Save, and each page lies
+# inside the tab control.
+scenario_layout_at_144_dpi() {
+  set_dpi 144
+  start_server "$kIpRule" '/nic/update 200 nochg'
+  start_program "$(account_settings)" || { set_dpi 96; return; }
+  open_settings || { set_dpi 96; return; }
+  local tl tt tr tb sl st sr sb ul ut ur ub al at ar ab
+  read -r tl tt tr tb <<<"$(drv rect "$kSettingsCaption" 1200)"
+  read -r sl st sr sb <<<"$(drv rect "$kSettingsCaption" 1)"
+  read -r ul ut ur ub <<<"$(drv rect "$kSettingsCaption" 1074)"
+  read -r al at ar ab <<<"$(drv rect "$kSettingsCaption" 1000)"
+  set_dpi 96
+  [[ -n "$tb" && -n "$sb" && -n "$ub" && -n "$ab" ]] || { fail "a control could not be measured"; return; }
+  # The username field's label stands a line above the field.
+  ((tb < st && tb < ut - (ub - ut))) || fail "tab control bottom $tb reaches the account row (Save $st, username $ut)"
+  ((al >= tl && at > tt && ar <= tr && ab <= tb)) ||
+    fail "Activity page $al,$at-$ar,$ab not inside the tab control $tl,$tt-$tr,$tb"
+}

@@ -320,6 +320,12 @@ readonly kSecretMd5=$(md5 secret)
 
 readonly kNewDomain="New Domain Name" kNewAlias="New Alias"
 
+# set_dpi DPI: the display resolution that programs started from now on see. Wine reads it from
+# the user's desktop settings at each start.
+set_dpi() {
+  ip netns exec "$ns" wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+
 # start_at_prompt: the program with no password stored, until its settings window is up.
 start_at_prompt() {
   start_program "$kSection
@@ -1000,7 +1006,7 @@ source "$here/desktop-scenarios.sh"
 all_scenarios=(prompt_at_start website_entries no_prompt_with_password tray_menu second_window save_valid
   save_refused activity_and_status busy_icon tab_keys outdated_notice domain_names connection_type ignore_list
   sign_off misc_save misc_renamed misc_service icon_after_shell_restart enter_keys save_responsive
-  save_offline exit_restores_autodial tray_tip_length misc_install_special_folders)
+  save_offline exit_restores_autodial tray_tip_length layout_at_144_dpi misc_install_special_folders)
 (($# > 0)) && all_scenarios=("$@")
 for name in "${all_scenarios[@]}"; do run_scenario "$name"; done
 echo "gui-tests: $passed passed, $failed failed"

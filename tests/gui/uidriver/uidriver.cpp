@@ -31,6 +31,8 @@
 //                               right-button release, 0x203 for a double-click)
 //   menukeys VK...              posts the keys to the open pop-up menu (waits up to 5 s for one)
 //   center WINDOW ID            prints the X root coordinates of the control's centre
+//   rect WINDOW ID              prints the control's left, top, right and bottom in X root
+//                               coordinates
 //   close WINDOW                posts WM_CLOSE
 //   openclose WINDOW N          N times: a double-click on the tray icon, until WINDOW is visible,
 //                               then WM_CLOSE, until none is; exit 1 at the first that times out
@@ -242,7 +244,7 @@ int CountVisiblePages(HWND tab) {
 
 int Usage() {
   std::fputs("usage: uidriver wait|gone|count|settext|replacesel|gettext|click|check|list|select|setip|visible|"
-             "key|enabled|tab|tray|menukeys|center|close|openclose|traylost|taskbarcreated ...\n",
+             "key|enabled|tab|tray|menukeys|center|rect|close|openclose|traylost|taskbarcreated ...\n",
              stderr);
   return 2;
 }
@@ -419,6 +421,12 @@ int main(int argc, char** argv) {
       shift |= std::strcmp(argv[i], "shift") == 0;
     }
     PostKey(control, static_cast<UINT>(ParseNumber(argv[4])), ctrl, shift);
+    return 0;
+  }
+  if (command == "rect") {
+    RECT rect{};
+    if (!GetWindowRect(control, &rect)) return 1;
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
     return 0;
   }
   if (command == "center") {

@@ -418,6 +418,12 @@ readonly kRunValue="Zelquo IP Update Client"
 remove_service() {
   ip netns exec "$ns" wine net stop "$kServiceName" >/dev/null 2>&1
   ip netns exec "$ns" wine sc delete "$kServiceName" >/dev/null 2>&1
+  # The manager deletes a service once the last handle to it is closed, maybe after sc returned.
+  local deadline=$((SECONDS + 10))
+  while ip netns exec "$ns" wine sc query "$kServiceName" >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
 }
 
 # misc_state EXPECTED: until the page's state text is EXPECTED (control 1052 looked up on the page

@@ -39,7 +39,8 @@ class CCycle {
     if (IsTrayClient()) sinks_.Activity("IP address update initiated.\r\n");
     sinks_.Status("IP update initiated...");
 
-    const std::string password = UnscrambleText(settings_.Read(keys::kPassword));
+    stored_password_ = settings_.Read(keys::kPassword);
+    const std::string password = UnscrambleText(stored_password_);
     digest_ = Md5Hex(password);
     user_name_ = settings_.Read(keys::kUsername);
     location_ = settings_.Read(keys::kLocation);
@@ -102,7 +103,7 @@ class CCycle {
     settled_ = SettledAfter(result.settles, settled_);
     switch (result.side_effect) {
       case SideEffect::kForgetPassword:
-        ForgetPassword(settings_);
+        ForgetPassword(settings_, stored_password_);
         break;
       case SideEffect::kPause:
         sinks_.Status(result.status_line);
@@ -248,6 +249,7 @@ class CCycle {
   bool settled_ = false;
   bool command_ran_ = false;      // host stage: the custom command already ran
   bool command_refused_ = false;  // the custom command was refused in this cycle
+  std::string stored_password_;  // as read from the file, scrambled: what a refusal may forget
   std::string digest_;
   std::string user_name_;
   std::string location_;

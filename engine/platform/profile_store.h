@@ -42,6 +42,12 @@ class CProfileSection {
   [[nodiscard]] virtual std::vector<std::string> KeyNames() const = 0;
 };
 
+// Hands the section to read, which may read several keys of one version of the file: on POSIX
+// the file is read once, so a change that another writer makes meanwhile is seen whole or not at
+// all. The Windows profile functions read each key afresh.
+void ProfileReadSection(const std::string& path, std::string_view section,
+                        const std::function<void(const CProfileSection&)>& read);
+
 // Key and value pairs to store, in order; a later write of a key wins.
 using ProfileWrites = std::vector<std::pair<std::string, std::string>>;
 

@@ -92,11 +92,11 @@ std::vector<std::string> CSettingsReader::ReadRow(const keys::ListKey& list, int
   return row;
 }
 
-std::string CSettingsChange::ReadText(std::string_view key, std::string_view fallback) const {
+std::string CSettingsSnapshot::ReadText(std::string_view key, std::string_view fallback) const {
   return section_.ReadText(key, fallback);
 }
 
-int CSettingsChange::ReadInt(std::string_view key, int fallback) const { return section_.ReadInt(key, fallback); }
+int CSettingsSnapshot::ReadInt(std::string_view key, int fallback) const { return section_.ReadInt(key, fallback); }
 
 void CSettingsChange::WriteText(std::string_view key, std::string_view value) {
   writes_.emplace_back(std::string(key), StoredForm(value));
@@ -152,6 +152,11 @@ bool CSettingsFile::Change(const std::function<void(CSettingsChange&)>& body) co
     body(change);
     return change.TakeWrites();
   }));
+}
+
+void CSettingsFile::ReadTogether(const std::function<void(const CSettingsReader&)>& body) const {
+  platform::ProfileReadSection(path_, kSettingsSection,
+                               [&](const platform::CProfileSection& section) { body(CSettingsSnapshot(section)); });
 }
 
 bool CSettingsFile::AppendRow(const keys::ListKey& list, const std::vector<std::string>& row) const {

@@ -49,14 +49,26 @@ class CSettingsReader {
   [[nodiscard]] virtual std::vector<std::string> KeyNames() const = 0;
 };
 
-// A change of several keys that lands as one: the reads see the file as it was when the change
-// began (not its own writes), and the writes are stored together by CSettingsFile::Change.
-class CSettingsChange final : public CSettingsReader {
+// Reads of one version of the file (see CSettingsFile::ReadTogether).
+class CSettingsSnapshot : public CSettingsReader {
  public:
-  explicit CSettingsChange(const platform::CProfileSection& section) : section_(section) {}
+  explicit CSettingsSnapshot(const platform::CProfileSection& section) : section_(section) {}
 
   [[nodiscard]] std::string ReadText(std::string_view key, std::string_view fallback) const override;
   [[nodiscard]] int ReadInt(std::string_view key, int fallback) const override;
+
+ protected:
+  [[nodiscard]] std::vector<std::string> KeyNames() const override { return section_.KeyNames(); }
+
+ private:
+  const platform::CProfileSection& section_;
+};
+
+// A change of several keys that lands as one: the reads see the file as it was when the change
+// began (not its own writes), and the writes are stored together by CSettingsFile::Change.
+class CSettingsChange final : public CSettingsSnapshot {
+ public:
+  using CSettingsSnapshot::CSettingsSnapshot;
 
   // As CSettingsFile's writes.
   void WriteText(std::string_view key, std::string_view value);
@@ -68,11 +80,7 @@ class CSettingsChange final : public CSettingsReader {
 
   [[nodiscard]] platform::ProfileWrites TakeWrites() { return std::move(writes_); }
 
- protected:
-  [[nodiscard]] std::vector<std::string> KeyNames() const override { return section_.KeyNames(); }
-
  private:
-  const platform::CProfileSection& section_;
   platform::ProfileWrites writes_;
 };
 
@@ -101,6 +109,9 @@ class CSettingsFile : public CSettingsReader {
   // Runs body on the file as it is and stores its writes as one change (see
   // platform::ProfileEditSection: on POSIX under the file's lock, in one replacement of the file).
   bool Change(const std::function<void(CSettingsChange&)>& body) const;
+  // Runs body on one version of the file, so that keys changed together are read together (see
+  // platform::ProfileReadSection).
+  void ReadTogether(const std::function<void(const CSettingsReader&)>& body) const;
 
   // Appends a row: writes every entry of row count+1 (entries the row lacks as empty text, so that
   // no stale entry of an earlier row shows through) and the new count, as one change.

@@ -378,6 +378,14 @@ std::vector<std::string> ProfileKeyNames(const std::string& path, std::string_vi
   return CIniDocument(std::move(content.bytes)).KeyNames(section);
 }
 
+void ProfileReadSection(const std::string& path, std::string_view section,
+                        const std::function<void(const CProfileSection&)>& read) {
+  // An unreadable file reads as an empty one, as with ProfileReadText.
+  FileContent content = ReadWholeFile(path);
+  const CIniDocument document(content.state == ReadState::kRead ? std::move(content.bytes) : std::string());
+  read(CDocumentSection(document, section));
+}
+
 bool ProfileEditSection(const std::string& path, std::string_view section,
                         const std::function<ProfileWrites(const CProfileSection&)>& edit,
                         std::chrono::milliseconds lock_timeout) {

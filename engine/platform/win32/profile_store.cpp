@@ -66,6 +66,11 @@ class CProfileFileSection final : public CProfileSection {
 
 }  // namespace
 
+void ProfileReadSection(const std::string& path, std::string_view section,
+                        const std::function<void(const CProfileSection&)>& read) {
+  read(CProfileFileSection(path, section));
+}
+
 bool ProfileEditSection(const std::string& path, std::string_view section,
                         const std::function<ProfileWrites(const CProfileSection&)>& edit,
                         std::chrono::milliseconds /*lock_timeout*/) {

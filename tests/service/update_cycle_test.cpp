@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <set>
-#include <thread>
-
 #include "crypto/md5.h"
 #include "crypto/scramble.h"
 #include "settings/settings_path.h"
@@ -259,58 +255,6 @@ TEST_F(UpdateCycleTest, ARefusalKeepsAPasswordStoredWhileTheRequestWasOut) {
   EXPECT_EQ(Targets().at(1),
             "/nic/update?ver=4.43&username=bobby&password=" + Md5Hex("secret2") + "&myip=203.0.113.9&uin=1");
   EXPECT_EQ(settings_.Read(keys::kPassword), "") << "the password that was sent is forgotten";
-}
-
-// Passes on a thread while the account and the host list change as the settings command changes
-// them: no pass sends a user name beside a password stored with another, nor a host name twice.
-TEST_F(UpdateCycleTest, PassesBesideChangesOfTheAccountAndTheList) {
-  server_.SetReply("/nic/update", standin::Text("good 203.0.113.9"));
-  const auto store_account = [this](int k) {
-    (void)settings_.Change([k](CSettingsChange& change) {
-      change.Write(keys::kUsername, "user" + std::to_string(k));
-      change.Write(keys::kPassword, ScrambleText("secret" + std::to_string(k)));
-    });
-  };
-  store_account(0);
-  std::atomic<bool> stop{false};
-  std::vector<std::vector<std::string>> passes;
-  std::thread cycle([&] {
-    while (!stop) {
-      Cycle();
-      passes.push_back(Targets());
-      server_.ClearRequests();
-    }
-  });
-  // The list goes [] [a] [a b] [b] [] ...: removing the first of two rows moves the second.
-  for (int k = 1; k <= 60; ++k) {
-    store_account(k);
-    switch (k % 4) {
-      case 1: (void)settings_.AppendEntry(keys::kDomainNames, "a.example.org"); break;
-      case 2: (void)settings_.AppendEntry(keys::kDomainNames, "b.example.org"); break;
-      default: (void)settings_.RemoveRow(keys::kDomainNames, 1); break;
-    }
-    std::this_thread::sleep_for(1ms);
-  }
-  stop = true;
-  cycle.join();
-  std::size_t account_requests = 0;
-  for (const std::vector<std::string>& targets : passes) {
-    std::set<std::string> hosts;
-    for (const std::string& target : targets) {
-      const auto user = target.find("username=user");
-      if (user != std::string::npos) {
-        ++account_requests;
-        const std::string k = target.substr(user + 13, target.find('&', user) - user - 13);
-        EXPECT_NE(target.find("&password=" + Md5Hex("secret" + k) + "&"), std::string::npos) << target;
-      }
-      const auto host = target.find("hostname=");
-      if (host != std::string::npos) {
-        EXPECT_TRUE(hosts.insert(target.substr(host, target.find('&', host) - host)).second) << target;
-      }
-    }
-  }
-  EXPECT_GT(passes.size(), 10u);
-  EXPECT_GT(account_requests, 0u);
 }
 
 TEST_F(UpdateCycleTest, AFailedNetworkCardDetectionSkipsEveryName) {

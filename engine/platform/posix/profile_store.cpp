@@ -9,7 +9,8 @@
 // removed by that writer before it lets go, so only those who may change the folder can hold it:
 // a folder lock would let any user who can open the folder (everyone, for a 0755 folder) stall
 // every writer. Where the folder is not writable the settings file itself, opened for writing,
-// is locked instead. No writer waits longer than its time-out.
+// is locked instead. No writer waits longer than its time-out: a write that cannot have the lock
+// fails, and errno says EWOULDBLOCK.
 #include "platform/profile_store.h"
 
 #include <fcntl.h>
@@ -319,7 +320,8 @@ class CWriteLock {
 
  private:
   // Where no lock file can be made, the file is rewritten in place, so its inode stays and the
-  // file itself can carry the lock; only those who may write it can open it so.
+  // file itself can carry the lock. Anyone who may read the file can lock it too, but holds up a
+  // write only for the time-out; a settings file only its writers may read is safe from that.
   bool TakeFileItself(const std::string& file, std::chrono::steady_clock::time_point deadline) {
     CUniqueFd fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
     if (!fd.Valid() || !LockBefore(fd.Get(), deadline)) return false;

@@ -11,4 +11,8 @@ namespace zelquo::settings_cli {
 // message that names the file and the reason.
 [[nodiscard]] std::string SettingsFileProblem(const std::string& path, bool for_writing);
 
+// The message for a write to the file at path that has just failed, naming the reason the
+// settings store left (in errno).
+[[nodiscard]] std::string WriteFailureProblem(const std::string& path);
+
 }  // namespace zelquo::settings_cli

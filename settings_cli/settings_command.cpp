@@ -42,13 +42,17 @@ struct Subcommand {
 class CCommandRun {
  public:
   CCommandRun(const CommandEnvironment& environment, const Subcommand& subcommand)
-      : environment_(environment), subcommand_(subcommand) {}
+      : environment_(environment), subcommand_(subcommand), settings_(environment.settings) {
+    settings_.SetWriteFailureHandler([this] { ReportWriteFailure(); });
+  }
+  CCommandRun(const CCommandRun&) = delete;
+  CCommandRun& operator=(const CCommandRun&) = delete;
 
-  const CSettingsFile& Settings() const { return environment_.settings; }
+  const CSettingsFile& Settings() const { return settings_; }
   std::ostream& Out() const { return environment_.out; }
 
   PageContext Context() {
-    PageContext context(environment_.settings);
+    PageContext context(settings_);
     context.show_message = [this](const std::string& text) { Refuse(text); };
     context.request_fresh_update = [this] { fresh_update_requested_ = true; };
     return context;
@@ -102,14 +106,24 @@ class CCommandRun {
   }
 
   int Finish() {
+    // Nothing was changed that the daemon should send.
+    if (write_failed_) fresh_update_requested_ = false;
     MakeRequestedFreshUpdate();
     return refused_ ? kRefused : kDone;
   }
 
  private:
+  // Said once: one failed write mostly means the next fails for the same reason.
+  void ReportWriteFailure() {
+    if (!write_failed_) Refuse(WriteFailureProblem(settings_.Path()));
+    write_failed_ = true;
+  }
+
   const CommandEnvironment& environment_;
   const Subcommand& subcommand_;
+  CSettingsFile settings_;  // the environment's, with write failures reported
   bool refused_ = false;
+  bool write_failed_ = false;
   bool fresh_update_requested_ = false;
 };
 
@@ -139,11 +153,12 @@ bool IsOption(const std::string& argument, std::string_view name) {
   return argument == name || (argument.size() > name.size() && argument.starts_with(name) && argument[name.size()] == '=');
 }
 
-// Asks for each field; Enter keeps the stored value. False when the input ends first.
+// Asks for each field; Enter keeps the stored value. False when the input ends first or an
+// answer is too long.
 bool AskAccountFields(AccountFields& fields) {
   const auto ask = [](const std::string& prompt, std::string& field, bool echo) {
     const std::optional<std::string> answer = AskLine(prompt, echo);
-    if (!answer) return false;
+    if (!answer || answer->size() > kMaxInputLine) return false;
     if (!answer->empty()) field = *answer;
     return true;
   };
@@ -187,9 +202,16 @@ int RunAccount(CCommandRun& run, const Arguments& arguments) {
     if (options.user) fields.username = *options.user;
     if (options.location) fields.location = *options.location;
     if (options.password_from_input) {
-      const std::optional<std::string> password = ReadStandardInputLine();
+      // Typed at a terminal, the password must not show.
+      const std::optional<std::string> password =
+          StandardInputIsTerminal() ? AskLine("Password: ", /*echo=*/false) : ReadStandardInputLine();
       if (!password) return run.Refused("No password on standard input; nothing was saved.");
       fields.password = *password;
+    }
+  }
+  for (const std::string* field : {&fields.username, &fields.password, &fields.location}) {
+    if (field->size() > kMaxInputLine) {
+      return run.Refused("A field is longer than " + std::to_string(kMaxInputLine) + " bytes; nothing was saved.");
     }
   }
 
@@ -220,6 +242,7 @@ int RemoveLine(CCommandRun& run, const std::string& line,
                void (*remove)(const CSettingsFile&, std::string_view)) {
   const std::size_t before = lines(run.Settings()).size();
   remove(run.Settings(), line);
+  if (run.WasRefused()) return kRefused;
   if (lines(run.Settings()).size() == before) return run.Refused(line + " is not in the list.");
   return kDone;
 }
@@ -235,7 +258,7 @@ int RunNames(CCommandRun& run, const Arguments& arguments) {
   if (action == "remove-all" && operands == 0) {
     if (!run.MayUseSettings(true)) return kRefused;
     RemoveAllDomainNames(run.Settings());
-    return kDone;
+    return run.Finish();
   }
   if ((action == "add" || action == "remove") && operands == 1 && !arguments[1].empty()) {
     if (!run.MayUseSettings(true)) return kRefused;
@@ -257,7 +280,7 @@ int RunAliases(CCommandRun& run, const Arguments& arguments) {
   if (action == "remove-all" && operands == 0) {
     if (!run.MayUseSettings(true)) return kRefused;
     RemoveAllAliases(run.Settings());
-    return kDone;
+    return run.Finish();
   }
   if (action == "remove" && operands == 1 && !arguments[1].empty()) {
     if (!run.MayUseSettings(true)) return kRefused;
@@ -306,7 +329,10 @@ std::optional<std::array<int, 4>> ParseAddress(std::string_view text) {
     const std::size_t end = i + 1 < octets.size() ? text.find('.') : text.size();
     if (end == std::string_view::npos) return std::nullopt;
     const std::string_view field = text.substr(0, end);
-    if (field.empty() || field.size() > 3) return std::nullopt;
+    // from_chars would take a sign: "-1" is no octet.
+    if (field.empty() || field.size() > 3 || field.find_first_not_of("0123456789") != std::string_view::npos) {
+      return std::nullopt;
+    }
     const auto parsed = std::from_chars(field.data(), field.data() + field.size(), octets[i]);
     if (parsed.ptr != field.data() + field.size() || octets[i] > 255) return std::nullopt;
     text.remove_prefix(std::min(end + 1, text.size()));
@@ -390,6 +416,7 @@ int RunIgnore(CCommandRun& run, const Arguments& arguments) {
     }
     const std::size_t before = IgnoreLines(run.Settings()).size();
     RemoveIgnoredAddress(run.Context(), entry);
+    if (run.WasRefused()) return run.Finish();
     if (IgnoreLines(run.Settings()).size() == before) {
       run.ForgetFreshUpdate();
       return run.Refused(entry + " is not in the list.");
@@ -467,8 +494,10 @@ int RunStatus(CCommandRun& run, const Arguments& arguments) {
   if (!run.MayUseSettings(update_now)) return kRefused;
   std::ostream& out = run.Out();
   if (update_now) {
-    out << (run.RequestFreshUpdate() ? "Fresh update requested; the service was woken to send it now.\n"
-                                     : "Fresh update requested; the service sends it at its next pass.\n");
+    WriteFreshUpdateKeys(run.Settings());
+    if (run.WasRefused()) return kRefused;
+    out << (WakeDaemon() ? "Fresh update requested; the service was woken to send it now.\n"
+                          : "Fresh update requested; the service sends it at its next pass.\n");
   }
   const DaemonState daemon = QueryDaemonState();
   const ServiceStateDisplay shown = daemon.state ? DisplayForServiceState(*daemon.state) : UnknownServiceStateDisplay();

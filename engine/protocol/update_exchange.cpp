@@ -44,6 +44,17 @@ LocationCheckResult CheckLocation(const CSettingsFile& settings, std::string_vie
   return result;
 }
 
+bool ForgetPassword(const CSettingsFile& settings, std::string_view sent_password) {
+  // The test and the write are one change, so a password stored between them cannot be lost.
+  bool forgot = false;
+  const bool written = settings.Change([&](CSettingsChange& change) {
+    if (change.Read(keys::kPassword) != sent_password) return;
+    change.Write(keys::kPassword, "");
+    forgot = true;
+  });
+  return written && forgot;
+}
+
 void ForgetPassword(const CSettingsFile& settings) { settings.Write(keys::kPassword, ""); }
 
 }  // namespace zelquo

@@ -39,7 +39,11 @@ struct LocationCheckResult {
                                                 std::chrono::milliseconds timeout = kHttpGetLineTimeout);
 
 // SideEffect::kForgetPassword: the stored password is written empty, so the next cycle stops
-// before sending anything until the user enters it again.
+// before sending anything until the user enters it again. Only the password that was sent is
+// forgotten: when the stored value is no longer sent_password (as stored, scrambled), the user
+// has entered another one meanwhile and it is kept. True when the password was emptied.
+bool ForgetPassword(const CSettingsFile& settings, std::string_view sent_password);
+// Empties the stored password whatever it holds.
 void ForgetPassword(const CSettingsFile& settings);
 
 }  // namespace zelquo

@@ -123,6 +123,23 @@ std::optional<std::string> CIniDocument::Find(std::string_view section, std::str
   return std::string(value);
 }
 
+std::vector<std::string> CIniDocument::KeyNames(std::string_view section) const {
+  std::vector<std::string> names;
+  section = Trim(section);
+  bool inside = false;
+  for (std::size_t at = 0; at < bytes_.size();) {
+    const Line line = ParseLine(bytes_, at);
+    at = line.end;
+    if (line.kind == Line::Kind::kSection) {
+      if (inside) break;  // only the first section of that name counts
+      inside = EqualsIgnoringCase(line.name, section);
+      continue;
+    }
+    if (inside && line.kind == Line::Kind::kKey) names.emplace_back(UpToNul(line.name));
+  }
+  return names;
+}
+
 bool CIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   section = Trim(section);
   key = Trim(key);

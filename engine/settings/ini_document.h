@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelquo {
 
@@ -24,6 +25,10 @@ class CIniDocument {
   // document, when missing. Line breaks in the value are dropped so that a value can never add
   // lines of its own. False (and no change) for a section or key name that cannot be stored.
   bool Set(std::string_view section, std::string_view key, std::string_view value);
+
+  // The names of the key lines of section (those without "=" too), in document order, as the
+  // system lists them: only the first section of that name counts.
+  [[nodiscard]] std::vector<std::string> KeyNames(std::string_view section) const;
 
   [[nodiscard]] const std::string& Bytes() const { return bytes_; }
 

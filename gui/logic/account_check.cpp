@@ -1,6 +1,7 @@
 #include "account_check.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "crypto/md5.h"
 #include "crypto/scramble.h"
@@ -26,17 +27,22 @@ bool Confirmed(const std::string& answer) { return answer == "true"; }
 // provider said nothing, so it refused nothing either.
 bool NoAnswerCame(const std::string& answer) { return answer.rfind("Error", 0) == 0; }
 
-void SaveUsername(const AccountCheckContext& context, const AccountFields& fields) {
+// What Save stores, in the order of its steps. The provider's checks take minutes at worst; the
+// fields are stored together after them, so that no update pass in between sends a new user name
+// with the old password.
+using AccountWrites = std::vector<std::pair<keys::TextKey, std::string>>;
+
+void SaveUsername(const AccountCheckContext& context, const AccountFields& fields, AccountWrites& writes) {
   if (fields.username.empty() || IsValidAccountName(fields.username)) {
-    context.settings.Write(keys::kUsername, fields.username);
+    writes.emplace_back(keys::kUsername, fields.username);
   } else {
     context.ShowMessage(kInvalidUsernameMessage);
   }
 }
 
-void SavePassword(const AccountCheckContext& context, AccountFields& fields) {
+void SavePassword(const AccountCheckContext& context, AccountFields& fields, AccountWrites& writes) {
   if (fields.password.empty()) {
-    context.settings.Write(keys::kPassword, ScrambleText(""));
+    writes.emplace_back(keys::kPassword, ScrambleText(""));
     return;
   }
   if (!IsValidAccountName(fields.password)) {
@@ -46,7 +52,7 @@ void SavePassword(const AccountCheckContext& context, AccountFields& fields) {
   const std::string url = BuildAccountCheckUrl(fields.username, Md5Hex(fields.password), context.api_host);
   const std::string answer = SendUpdateRequest(context.settings, url, context.timeout);
   if (Confirmed(answer)) {
-    context.settings.Write(keys::kPassword, ScrambleText(fields.password));
+    writes.emplace_back(keys::kPassword, ScrambleText(fields.password));
     return;
   }
   if (NoAnswerCame(answer)) {
@@ -55,13 +61,13 @@ void SavePassword(const AccountCheckContext& context, AccountFields& fields) {
     return;
   }
   context.ShowMessage("Username " + fields.username + " or password is invalid! Please check the settings and try again.");
-  context.settings.Write(keys::kPassword, "");
+  writes.emplace_back(keys::kPassword, "");
   fields.password.clear();
 }
 
-void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
+void SaveLocation(const AccountCheckContext& context, AccountFields& fields, AccountWrites& writes) {
   if (fields.location.empty()) {
-    context.settings.Write(keys::kLocation, "");
+    writes.emplace_back(keys::kLocation, "");
     return;
   }
   if (!IsValidLocation(fields.location)) {
@@ -73,7 +79,7 @@ void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
       BuildLocationCheckUrl(fields.username, Md5Hex(fields.password), fields.location, context.api_host);
   const std::string answer = SendUpdateRequest(context.settings, url, context.timeout);
   if (Confirmed(answer)) {
-    context.settings.Write(keys::kLocation, fields.location);
+    writes.emplace_back(keys::kLocation, fields.location);
     return;
   }
   if (NoAnswerCame(answer)) {
@@ -81,7 +87,7 @@ void SaveLocation(const AccountCheckContext& context, AccountFields& fields) {
                         " The stored location was kept.");
     return;
   }
-  context.settings.Write(keys::kLocation, "");
+  writes.emplace_back(keys::kLocation, "");
   context.ShowMessage("Location '" + fields.location +
                     "' could not be found. You can set up locations in the web control panel or leave the field "
                     "empty if you are not using this feature.");
@@ -103,9 +109,13 @@ std::vector<std::string> LocalAccountRefusals(const AccountFields& fields) {
 }
 
 void SaveAccount(const AccountCheckContext& context, AccountFields& fields) {
-  SaveUsername(context, fields);
-  SavePassword(context, fields);
-  SaveLocation(context, fields);
+  AccountWrites writes;
+  SaveUsername(context, fields, writes);
+  SavePassword(context, fields, writes);
+  SaveLocation(context, fields, writes);
+  (void)context.settings.Change([&](CSettingsChange& change) {
+    for (const auto& [key, value] : writes) change.Write(key, value);
+  });
   context.RequestFreshUpdate();
 }
 

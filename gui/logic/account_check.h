@@ -47,10 +47,11 @@ struct AccountCheckContext : PageContext {
   std::chrono::milliseconds timeout = kHttpGetLineTimeout;
 };
 
-// Runs Save's steps in order. A password or location the provider refuses is emptied in
-// `fields` (the window then shows the emptied field) and in the settings file. When no answer
-// came at all (an "Error" text), the stored value is kept, the field stays as typed, and the
-// message says that the check could not be made.
+// Runs Save's steps in order, then stores their outcome as one change of the settings file. A
+// password or location the provider refuses is emptied in `fields` (the window then shows the
+// emptied field) and in the settings file. When no answer came at all (an "Error" text), the
+// stored value is kept, the field stays as typed, and the message says that the check could not
+// be made.
 void SaveAccount(const AccountCheckContext& context, AccountFields& fields);
 
 }  // namespace zelquo::gui

@@ -24,6 +24,13 @@ namespace {
 
 constexpr char kOnlineTipPrefix[] = "Zelquo Dynamic DNS Online! IP Address->";
 
+std::vector<std::vector<std::string>> ReadRows(const CSettingsReader& file, const keys::ListKey& list) {
+  std::vector<std::vector<std::string>> rows;
+  const int count = file.ReadCount(list);
+  for (int n = 1; n <= count; ++n) rows.push_back(file.ReadRow(list, n));
+  return rows;
+}
+
 std::string CountText(int count, const char* one, const char* many) {
   return IntToText(count) + (count <= 1 ? one : many);
 }
@@ -39,10 +46,17 @@ class CCycle {
     if (IsTrayClient()) sinks_.Activity("IP address update initiated.\r\n");
     sinks_.Status("IP update initiated...");
 
-    const std::string password = UnscrambleText(settings_.Read(keys::kPassword));
+    // The account and the lists are read from one version of the file: a change made meanwhile
+    // is seen whole, never a new user name beside the old password or a row moved half-way.
+    settings_.ReadTogether([this](const CSettingsReader& file) {
+      stored_password_ = file.Read(keys::kPassword);
+      user_name_ = file.Read(keys::kUsername);
+      location_ = file.Read(keys::kLocation);
+      hosts_ = ReadRows(file, keys::kDomainNames);
+      aliases_ = ReadRows(file, keys::kAliases);
+    });
+    const std::string password = UnscrambleText(stored_password_);
     digest_ = Md5Hex(password);
-    user_name_ = settings_.Read(keys::kUsername);
-    location_ = settings_.Read(keys::kLocation);
     if (password.empty()) {
       sinks_.Activity(kInvalidPasswordText);
       sinks_.Status("Invalid password...");
@@ -55,8 +69,8 @@ class CCycle {
       if (check.refused) location_.clear();
     }
 
-    const int host_count = settings_.ReadCount(keys::kDomainNames);
-    const int alias_count = settings_.ReadCount(keys::kAliases);
+    const int host_count = static_cast<int>(hosts_.size());
+    const int alias_count = static_cast<int>(aliases_.size());
     if (!user_name_.empty() && host_count == 0 && alias_count == 0) {
       RunAccountMode();
     } else {
@@ -102,7 +116,7 @@ class CCycle {
     settled_ = SettledAfter(result.settles, settled_);
     switch (result.side_effect) {
       case SideEffect::kForgetPassword:
-        ForgetPassword(settings_);
+        ForgetPassword(settings_, stored_password_);
         break;
       case SideEffect::kPause:
         sinks_.Status(result.status_line);
@@ -199,7 +213,7 @@ class CCycle {
     command_ran_ = false;
     for (int i = 1; i <= count; ++i) {
       UpdateRequest request = NewRequest(RequestKind::kHost);
-      request.host_name = settings_.ReadEntry(keys::kDomainNames, i);
+      request.host_name = hosts_[i - 1][0];
       if (request.host_name.empty()) {
         sinks_.Activity("Domain name is invalid or missing password.");
         continue;
@@ -222,8 +236,8 @@ class CCycle {
     sinks_.Activity(CountText(count, " alias configured.\r\n", " aliases configured.\r\n"));
     for (int i = 1; i <= count; ++i) {
       UpdateRequest request = NewRequest(RequestKind::kAlias);
-      request.alias = settings_.ReadEntry(keys::kAliases, i, keys::kAliasLabel);
-      request.host_name = settings_.ReadEntry(keys::kAliases, i, keys::kAliasHostName);
+      request.alias = aliases_[i - 1][keys::kAliasLabel];
+      request.host_name = aliases_[i - 1][keys::kAliasHostName];
       if (request.alias.empty() || request.host_name.empty()) {
         sinks_.Activity("Alias " + request.alias + "." + request.host_name + " is invalid.");
         continue;
@@ -248,9 +262,11 @@ class CCycle {
   bool settled_ = false;
   bool command_ran_ = false;      // host stage: the custom command already ran
   bool command_refused_ = false;  // the custom command was refused in this cycle
+  std::string stored_password_;  // as read from the file, scrambled: what a refusal may forget
   std::string digest_;
   std::string user_name_;
   std::string location_;
+  std::vector<std::vector<std::string>> hosts_, aliases_;  // the lists' rows
   std::string ipv4_;
   std::string ipv6_;  // no detection method yields one, so it stays empty
 };

@@ -23,4 +23,12 @@ std::string SettingsFileProblem(const std::string& path, bool for_writing) {
   return std::string(for_writing ? "Cannot change " : "Cannot read ") + path + ": " + std::strerror(error);
 }
 
+std::string WriteFailureProblem(const std::string& path) {
+  const int error = errno;
+  // The store gives up on a lock that another writer keeps for seconds.
+  const std::string reason = error == EWOULDBLOCK ? "another program is changing the settings; try again"
+                                                  : std::strerror(error);
+  return "Cannot change " + path + ": " + reason;
+}
+
 }  // namespace zelquo::settings_cli

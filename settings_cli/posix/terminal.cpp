@@ -77,9 +77,10 @@ class CEchoOff {
 };
 
 // One byte at a time, so that nothing after the line is taken from the input.
+// A line cut short keeps one byte more than a whole one may have (two, with the room for a CR).
 std::optional<std::string> ReadLine() {
   std::string line;
-  for (;;) {
+  while (line.size() <= kMaxInputLine + 1) {
     char c = 0;
     const ssize_t got = read(STDIN_FILENO, &c, 1);
     if (got < 0 && errno == EINTR) continue;
@@ -104,7 +105,11 @@ std::optional<std::string> AskLine(std::string_view prompt, bool echo) {
   if (!echo) echo_off.emplace();
   std::fwrite(prompt.data(), 1, prompt.size(), stderr);
   std::fflush(stderr);
-  return ReadLine();
+  std::optional<std::string> line = ReadLine();
+  // The rest of a line too long is dropped, so that neither the next prompt nor the shell after
+  // this command reads it.
+  if (line && line->size() > kMaxInputLine) tcflush(STDIN_FILENO, TCIFLUSH);
+  return line;
 }
 
 std::optional<std::string> ReadStandardInputLine() { return ReadLine(); }

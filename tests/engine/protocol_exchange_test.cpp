@@ -234,6 +234,17 @@ TEST_F(ProtocolExchangeTest, BadauthForgetsTheStoredPassword) {
   EXPECT_EQ(UnscrambleText(settings_.Read(keys::kPassword)), "");
 }
 
+// A refusal forgets the password that was sent, never one stored after it was read.
+TEST_F(ProtocolExchangeTest, ARefusalForgetsOnlyThePasswordThatWasSent) {
+  const std::string sent = ScrambleText("secret1");
+  settings_.Write(keys::kPassword, ScrambleText("secret2"));
+  EXPECT_FALSE(ForgetPassword(settings_, sent));
+  EXPECT_EQ(UnscrambleText(settings_.Read(keys::kPassword)), "secret2");
+  settings_.Write(keys::kPassword, sent);
+  EXPECT_TRUE(ForgetPassword(settings_, sent));
+  EXPECT_EQ(settings_.Read(keys::kPassword), "");
+}
+
 TEST_F(ProtocolExchangeTest, SignOffRequestsOnTheWire) {
   // Sign-off goes through the plain URL fetch on the URL's own port, so the stand-in's port
   // rides in the host part here.

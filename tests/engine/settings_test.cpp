@@ -139,6 +139,40 @@ TEST_F(SettingsTest, AliasRowsAreAppendedAndRemovedWhole) {
   EXPECT_EQ(settings_.ReadRow(keys::kAliases, 2), (Row{"late", ""}));
 }
 
+// A count typed into the file reaches one row past the last present at most: the rows past that
+// would read alike, empty. Rows above the count and numbers no row is read by do not count.
+TEST_F(SettingsTest, ACountPastTheLastRowReadsAsOneRowMore) {
+  WriteSection(
+      "numofdomainnames=2000000000\r\ndomain_name1=a.example.org\r\nDOMAIN_NAME3=c.example.org\r\n"
+      "domain_name04=x\r\nnumofaliases=2\r\nalias_alias1=www\r\nalias_domain_name5=stale\r\n"
+      "numofignoreip=3\r\n");
+  EXPECT_EQ(settings_.ReadCount(keys::kDomainNames), 4);
+  EXPECT_EQ(settings_.ReadEntry(keys::kDomainNames, 3), "c.example.org");
+  EXPECT_EQ(settings_.ReadCount(keys::kAliases), 2);
+  EXPECT_EQ(settings_.ReadCount(keys::kIgnoreList), 1) << "one empty row, which ignores every address";
+}
+
+// The writes of a change land together; its reads see the file as it was when it began.
+TEST_F(SettingsTest, AChangeOfSeveralKeysLandsWhole) {
+  settings_.Write(keys::kUsername, "alice");
+  std::string seen;
+  EXPECT_TRUE(settings_.Change([&](CSettingsChange& change) {
+    change.Write(keys::kUsername, "bob");
+    change.Write(keys::kCommand, "'quoted'");
+    change.WriteInt(keys::kServerPort.name, 8245);
+    seen = change.Read(keys::kUsername);
+  }));
+  EXPECT_EQ(seen, "alice");
+  EXPECT_EQ(settings_.Read(keys::kUsername), "bob");
+  EXPECT_EQ(settings_.Read(keys::kCommand), "'quoted'");
+  EXPECT_EQ(settings_.Read(keys::kServerPort), 8245);
+
+  CScratchFolder other;
+  const CSettingsFile untouched(other.File(kSettingsFileName));
+  EXPECT_TRUE(untouched.Change([](CSettingsChange&) {}));
+  EXPECT_FALSE(std::filesystem::exists(untouched.Path())) << "a change without writes makes no file";
+}
+
 TEST_F(SettingsTest, ValuesWithLineBreaksCannotForgeOtherKeys) {
   // The forging value goes first, into a new file, where no real key can shadow the forged one.
   settings_.Write(keys::kCommand, "echo\r\npassword=forged\nusername=eve\r");

@@ -237,6 +237,26 @@ TEST_F(UpdateCycleTest, BadauthForgetsThePasswordAndTheNextCycleStops) {
   EXPECT_EQ(status_.back(), "Invalid password...");
 }
 
+// The user stores another account while a request with the old one is out: the refusal of the
+// old one must not empty the new password.
+TEST_F(UpdateCycleTest, ARefusalKeepsAPasswordStoredWhileTheRequestWasOut) {
+  settings_.Write(keys::kUsername, "alice");
+  server_.SetReply("/nic/update", standin::Text("badauth"));
+  server_.SetRequestObserver([this](const standin::RecordedRequest&) {
+    (void)settings_.Change([](CSettingsChange& change) {
+      change.Write(keys::kUsername, "bobby");
+      change.Write(keys::kPassword, ScrambleText("secret2"));
+    });
+  });
+  Cycle();
+  EXPECT_EQ(UnscrambleText(settings_.Read(keys::kPassword)), "secret2");
+  server_.SetRequestObserver(nullptr);
+  Cycle();
+  EXPECT_EQ(Targets().at(1),
+            "/nic/update?ver=4.43&username=bobby&password=" + Md5Hex("secret2") + "&myip=203.0.113.9&uin=1");
+  EXPECT_EQ(settings_.Read(keys::kPassword), "") << "the password that was sent is forgotten";
+}
+
 TEST_F(UpdateCycleTest, AFailedNetworkCardDetectionSkipsEveryName) {
   detected_ = "abort";
   AddHosts({"one.example.org", "two.example.org"});

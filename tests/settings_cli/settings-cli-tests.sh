@@ -114,6 +114,19 @@ check "a location the provider does not know: exit 1 and the window's message" t
 check "... the password stored, the location emptied" \
   test "$(unscrambled)|$(setting location)" == 'secret1|'
 
+cp "$settings" "$work/before"
+sent=$(requests)
+tr -d '\n' </dev/zero | timeout 10 "$zq" account --password-stdin >/dev/null 2>"$work/err"
+check "a password without end on standard input is refused: exit 1, nothing sent or saved" \
+  test $? -eq 1 -a "$(cat "$work/err")" == 'A field is longer than 255 bytes; nothing was saved.' -a \
+  "$(requests)" -eq "$sent"
+check "... the file as it was" cmp -s "$work/before" "$settings"
+# No file may grow, as on a full disk; the message comes through a pipe, which has no size.
+err=$( (ulimit -f 0 && trap '' XFSZ && exec "$zq" poll-interval 45) 2>&1 </dev/null >/dev/null)
+check "a write that fails (no room for the file): exit 1 with the reason" \
+  test $? -eq 1 -a "$err" == "Cannot change $settings: File too large"
+check "... the file as it was" cmp -s "$work/before" "$settings"
+
 # --- the interactive run, through a pseudo-terminal ---------------------------------------
 python3 - "$zq" >"$work/pty.txt" 2>&1 <<'PY'
 import os, pty, select, sys, termios, time
@@ -173,6 +186,33 @@ check "... with nothing of the password echoed" pty_says 'password-echoed-before
 check "... and the terminal's echo put back" pty_says 'echo-after-ctrl-c True'
 check "... and nothing changed" test "$(setting username)" == carol1
 
+python3 - "$zq" >"$work/pty.txt" 2>&1 <<'PY'
+import os, pty, sys, time
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv(sys.argv[1], [sys.argv[1], "account", "--password-stdin"])
+seen = b""
+deadline = time.time() + 10
+sent = False
+while time.time() < deadline:
+    try:
+        chunk = os.read(fd, 4096)
+    except OSError:
+        break
+    if not chunk:
+        break
+    seen += chunk
+    if not sent and b"Password: " in seen:
+        os.write(fd, b"typed88\n")
+        sent = True
+_, status = os.waitpid(pid, 0)
+print("exit", os.waitstatus_to_exitcode(status))
+print("password-echoed", b"typed88" in seen)
+PY
+check "--password-stdin at a terminal: exit 0" pty_says 'exit 0'
+check "... the password not echoed" pty_says 'password-echoed False'
+check "... and stored" test "$(unscrambled)" == typed88
+
 # --- names and aliases ----------------------------------------------------------------------
 : >"$settings"
 for name in Home.Example.net x-1.example.net a; do
@@ -211,6 +251,8 @@ server:--port-80     ipmethod=1 ipaddress= serverport=80 one=192 two=0 three=2 f
 TABLE
 check "static with a bad address is refused" refused 1 \
   '192.0.2.256 is not a valid IP address (A.B.C.D, each 0-255).' connection static 192.0.2.256
+check "static with a signed octet is refused" refused 1 \
+  '-1.2.3.4 is not a valid IP address (A.B.C.D, each 0-255).' connection static -1.2.3.4
 check "two methods are a usage error" refused 2 'zelquoiuc connection: give one detection method' connection client both
 
 # --- ignore list, poll interval, custom command --------------------------------------------
@@ -257,6 +299,35 @@ command=logger changed
 autorunonstartup=1
 INI
 check "the settings file is exactly as expected" diff <(sed -e '$a\' "$settings") "$work/expected.ini"
+
+# --- the file's mode, its lock and failed writes -------------------------------------------
+# Each case in a folder of its own, beside a copy of the program.
+beside() {  # beside NAME: a folder with the program in it; sets other
+  other="$work/$1"
+  mkdir -p "$other" && cp "$program" "$other/"
+}
+beside fresh
+(umask 000 && exec "$other/zelquoiuc" names add fresh.example.net) </dev/null >/dev/null 2>&1
+check "a settings file made afresh is 0600 whatever the umask" test "$(stat -c %a "$other/ZelquoIUC.ini")" == 600
+python3 -c 'import fcntl, os, sys, time
+fcntl.flock(os.open(sys.argv[1], os.O_RDONLY), fcntl.LOCK_EX); print(flush=True); time.sleep(30)' "$other" \
+  >"$work/holder.out" &
+holder=$!
+timeout 10 bash -c 'until [[ -s $0 ]]; do sleep 0.05; done' "$work/holder.out"
+timeout 10 "$other/zelquoiuc" names add second.example.net </dev/null >/dev/null 2>&1
+check "a lock someone holds on the settings folder stalls no change" test $? -eq 0 -a \
+  "$(sed -n 's/^numofdomainnames=//p' "$other/ZelquoIUC.ini")" == 2
+kill "$holder"
+beside dangling
+ln -s "$work/missing/ZelquoIUC.ini" "$other/ZelquoIUC.ini"
+"$other/zelquoiuc" names add x.example.net </dev/null >/dev/null 2>"$work/err"
+check "a change through a link to a missing folder: exit 1 with the reason" \
+  test $? -eq 1 -a "$(cat "$work/err")" == "Cannot change $other/ZelquoIUC.ini: No such file or directory"
+beside big
+truncate -s 65M "$other/ZelquoIUC.ini"
+"$other/zelquoiuc" poll-interval 45 </dev/null >/dev/null 2>"$work/err"
+check "a change to a file past the size limit: exit 1 with the reason" \
+  test $? -eq 1 -a "$(cat "$work/err")" == "Cannot change $other/ZelquoIUC.ini: File too large"
 
 # --- status ---------------------------------------------------------------------------------
 printf 'updatedip=203.0.113.77\nupdatedminutes=754\n' >>"$settings"

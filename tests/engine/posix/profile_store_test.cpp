@@ -8,6 +8,7 @@
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +16,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <iterator>
@@ -111,20 +114,109 @@ TEST(PosixProfileStoreTest, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
   }
 }
 
-TEST(PosixProfileStoreTest, AWriteKeepsTheFilesModeAndCreatesNewFilesByTheUmask) {
+TEST(PosixProfileStoreTest, AWriteKeepsTheFilesModeAndCreatesNewFilesForTheOwnerOnly) {
   CScratchFolder folder;
   const std::string path = folder.File("ZelquoIUC.ini");
-  ASSERT_TRUE(ProfileWriteText(path, kSection, "username", "alice"));
+  // The umask of a child, so that no other test sees it: neither a lax one nor one that takes the
+  // owner's own bits changes the mode of a new file.
+  for (const mode_t mask : {mode_t{0}, mode_t{0277}}) {
+    std::filesystem::remove(path);
+    EXPECT_EQ(InChild([&] {
+                umask(mask);
+                return ProfileWriteText(path, kSection, "username", "alice") ? 0 : 1;
+              }),
+              0);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "umask " << mask;
+  }
+
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(ProfileWriteText(path, kSection, "username", "bob"));
   struct stat info {};
   ASSERT_EQ(stat(path.c_str(), &info), 0);
-  const mode_t mask = umask(0);
-  umask(mask);
-  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
 
-  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
-  ASSERT_TRUE(ProfileWriteText(path, kSection, "username", "bob"));
-  ASSERT_EQ(stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+// Edits from several processes at once, each a read and a write of the same key, lose none of
+// the others' changes, and the lock leaves nothing behind in the folder.
+TEST(PosixProfileStoreTest, AnEditReadsAndWritesUnderOneLock) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  constexpr int kWriters = 4;
+  constexpr int kEditsEach = 25;
+  std::vector<pid_t> children;
+  for (int writer = 0; writer < kWriters; ++writer) {
+    const pid_t child = fork();
+    if (child == 0) {
+      for (int k = 0; k < kEditsEach; ++k) {
+        const bool ok = ProfileEditSection(path, kSection, [](const CProfileSection& section) {
+          const int seen = section.ReadInt("counter", 0);
+          return ProfileWrites{{"counter", std::to_string(seen + 1)}, {"twice", std::to_string(2 * (seen + 1))}};
+        });
+        if (!ok) _exit(1);
+      }
+      _exit(0);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(ProfileReadInt(path, kSection, "counter", 0), kWriters * kEditsEach);
+  EXPECT_EQ(ProfileReadInt(path, kSection, "twice", 0), 2 * kWriters * kEditsEach);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+// Anyone who can open the folder can flock it; that must not stall a writer. Another writer that
+// holds the lock too long fails the write after the time-out instead of stalling it for ever.
+TEST(PosixProfileStoreTest, NoOneStallsAWriterForLong) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  WriteBytes(path, "[Zelquo IP Update Client]\nusername=alice\n");
+  const int folder_fd = open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(folder_fd, 0);
+  ASSERT_EQ(flock(folder_fd, LOCK_EX), 0);
+  EXPECT_EQ(InChild([&] {
+              alarm(20);
+              return ProfileWriteText(path, kSection, "username", "bob") ? 0 : 1;
+            }),
+            0);
+  close(folder_fd);
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    (void)ProfileEditSection(path, kSection, [&](const CProfileSection&) {
+      (void)!write(ready[1], "x", 1);
+      sleep(5);
+      return ProfileWrites{};
+    });
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  struct stat lock_file {};
+  ASSERT_EQ(stat((path + ".lock").c_str(), &lock_file), 0);
+  EXPECT_EQ(lock_file.st_mode & 0777, 0600u);
+  const auto start = std::chrono::steady_clock::now();
+  errno = 0;
+  EXPECT_FALSE(ProfileEditSection(
+      path, kSection, [](const CProfileSection&) { return ProfileWrites{{"username", "carol"}}; },
+      std::chrono::milliseconds(300)));
+  EXPECT_EQ(errno, EWOULDBLOCK);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+  EXPECT_EQ(ProfileReadText(path, kSection, "username", ""), "bob");
+  // A lock file its holder did not live to remove is taken over by the next writer.
+  EXPECT_TRUE(ProfileWriteText(path, kSection, "username", "dave"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
 // The umask belongs to the whole process: a writer that changed it even for a moment could make

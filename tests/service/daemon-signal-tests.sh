@@ -285,7 +285,7 @@ sleep 0.5
 stop_and_time TERM
 check "SIGTERM during the 911 pause stops it within 2 s (took $took ms, status $status)" test "$took" -lt 2000
 
-# A stop does not wait for an exchange under way. stop_within gives up (and
+# A stop does not wait for an exchange or a custom command under way. stop_within gives up (and
 # kills the program) after 10 s, so that a stop that hangs fails the check instead of the script.
 stop_within() {  # stop_within SIGNAL: as stop_and_time
   local started
@@ -320,5 +320,16 @@ sleep 1
 stop_within TERM
 check "SIGTERM during a trickling answer stops it within 2 s (took $took ms, status $status)" \
   test "$took" -lt 2000 -a "$status" -eq 0
+
+restart_standin '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 good 203.0.113.42'
+sleeper_pid_file="$work/sleeper.pid"
+set_settings "command=echo \$\$ >$sleeper_pid_file; exec sleep 60"
+start_daemon
+check "a custom command that sleeps for a minute is running" wait_until 10 test -s "$sleeper_pid_file"
+sleeper_pid=$(cat "$sleeper_pid_file")
+stop_within INT
+check "SIGINT while it runs stops the program within 2 s (took $took ms, status $status)" \
+  test "$took" -lt 2000 -a "$status" -eq 0
+check "... and ends the command" wait_until 2 bash -c "! kill -0 $sleeper_pid 2>/dev/null"
 
 zq_checks_passed

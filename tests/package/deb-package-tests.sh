@@ -136,9 +136,15 @@ check "the programs share a folder whose ZelquoIUC.ini leads to $settings" \
 check "zelquoipupdate and zelquoiuc are on PATH" test "$(readlink -f /usr/bin/zelquoipupdate) $(readlink -f /usr/bin/zelquoiuc)" \
   == "$lib/zelquoipupdate $lib/zelquoiuc"
 check "postinst made the settings file, root's alone" test "$(stat -c '%U:%G %a' "$settings")" == "root:root 600"
+check "... in a folder root's alone" test "$(stat -c '%U:%G %a' /etc/zelquoiuc)" == "root:root 700"
 check "the unit is enabled" \
   test "$(readlink -f /etc/systemd/system/multi-user.target.wants/zelquoiucsvc.service)" == "$(readlink -f "$unit")"
 check "the unit starts the installed daemon" test -x "$(sed -n 's/^ExecStart=//p' "$unit")"
+if command -v systemd-analyze >/dev/null; then
+  exposure=$(systemd-analyze security --offline=true "$unit" 2>/dev/null | sed -n 's/^→ Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+  check "the unit's sandbox rates an exposure of 2.0 or lower (${exposure:-none})" \
+    awk -v level="${exposure:-99}" 'BEGIN { exit !(level <= 2.0) }'
+fi
 check "without systemd nothing was started" bash -c "! grep -qE 'start|stop' \"$work/state/calls\" 2>/dev/null"
 check "the manual pages are there" test -f /usr/share/man/man1/zelquoipupdate.1.gz -a -f /usr/share/man/man8/zelquoiucsvc.8.gz
 
@@ -169,8 +175,14 @@ check "the settings file is still root's alone" test "$(stat -c '%U:%G %a' "$set
 account=$(grep -E '^(username|password)=' "$settings")
 
 # --- Upgrade, with a service manager --------------------------------------------------------
+# Opened up by hand since: the upgrade closes both again.
+chmod 0644 "$settings"
+chmod 0755 /etc/zelquoiuc
 pretend_systemd
 check "dpkg upgrades it to 4.43-2" dpkg_run -i "$second"
+check "... which took back what other users could do with the settings and their folder" \
+  test "$(stat -c %a "$settings" /etc/zelquoiuc | tr '\n' ' ')" == "600 700 "
+check "... and said so" grep -qF "zelquoiuc: $settings was open to users other than its owner; its mode is now 0600." "$work/dpkg.txt"
 check "... installed as 4.43-2" test "$(dpkg-query -W -f='${Version}' "$package")" == 4.43-2
 check "... which restarted the daemon" grep -qx -- '--quiet --system restart zelquoiucsvc.service' <(systemctl_calls)
 second_pid=$(daemon_pid)

@@ -205,4 +205,13 @@ check "... and the unit's enablement" \
   test -z "$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled -name 'zelquoiucsvc*' 2>/dev/null)"
 check "dpkg no longer knows the package" bash -c "! dpkg-query -W $package >/dev/null 2>&1"
 
+# Purge deletes what a cut-short write left, never an administrator's own copy.
+dpkg_run -i "$first"
+cp "$settings" /etc/zelquoiuc/ZelquoIUC.ini.bak
+printf 'x\n' >/etc/zelquoiuc/ZelquoIUC.ini.4242.1f3a9c.0
+check "a purge beside a backup of the settings and a cut-short write's file" dpkg_run --purge "$package"
+check "... deletes the settings and that file but keeps the backup, and its folder" \
+  test "$(ls -A /etc/zelquoiuc 2>/dev/null)" == ZelquoIUC.ini.bak
+rm -rf /etc/zelquoiuc
+
 zq_checks_passed

@@ -71,6 +71,8 @@ first=$("$root/packaging/deb/build-deb.sh" "$build_dir" "$work/1") || exit 1
 second=$("$root/packaging/deb/build-deb.sh" "$build_dir" "$work/2" 2) || exit 1
 check "the packages are built as 4.43-1 and 4.43-2" \
   test "$(dpkg-deb -f "$first" Version) $(dpkg-deb -f "$second" Version)" == "4.43-1 4.43-2"
+check "it depends on the distribution's reply parser, not a copy of its own" \
+  grep -q 'libhttp-parser2\.9 (>= ' <<<"$(dpkg-deb -f "$first" Depends)"
 lintian --fail-on error "$first" >"$work/lintian.txt" 2>&1
 check "lintian finds no errors" test $? -eq 0
 grep -v '^running with root privileges' "$work/lintian.txt" | sed 's/^/     /'

@@ -64,6 +64,8 @@ void EndGroup(pid_t group, std::chrono::milliseconds grace) {
 
 ShellCommandEnd RunShellCommand(const std::string& command_line, std::chrono::milliseconds timeout,
                                 std::chrono::milliseconds kill_grace) {
+  // A command would only be started to be killed at once.
+  if (platform::StopRequested()) return ShellCommandEnd::kStopped;
   posix_spawnattr_t attributes;
   if (posix_spawnattr_init(&attributes) != 0) return ShellCommandEnd::kNotStarted;
   sigset_t no_signals;

@@ -17,7 +17,7 @@ inline constexpr std::chrono::milliseconds kCommandKillGrace{300};
 enum class ShellCommandEnd {
   kExited,      // the shell ended by itself (its status means nothing to the cycle)
   kTimedOut,    // the time-out passed: the group was ended
-  kStopped,     // the stop request came: the group was ended
+  kStopped,     // the stop request came: the group was ended (or, before it, never started)
   kNotStarted,  // the shell could not be started
 };
 

@@ -87,6 +87,16 @@ TEST(ShellCommandTest, TheStopRequestEndsACommandAtOnce) {
   EXPECT_LT(took, milliseconds(1500));
 }
 
+TEST(ShellCommandTest, NoCommandStartsOnceTheStopIsRequested) {
+  testing::CScratchFolder folder;
+  const std::string out = (folder.Path() / "out.txt").string();
+  platform::RequestStop();
+  const ShellCommandEnd end = RunShellCommand("echo ran >'" + out + "'");
+  platform::detail::WithdrawStopRequestForTest();
+  EXPECT_EQ(end, ShellCommandEnd::kStopped);
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 // system() would have the caller ignore SIGINT while the command runs; the daemon must not.
 TEST(ShellCommandTest, TheCallerKeepsItsSignalsWhileTheCommandRuns) {
   struct sigaction during {};

@@ -1,11 +1,8 @@
 #include "cycle/update_cycle.h"
 
-#include <cstdlib>
-
 #include "change_check/ip_change_check.h"
 #include "crypto/md5.h"
 #include "crypto/scramble.h"
-#include "cycle/command_interpreter_line.h"
 #include "cycle/dialup_guard.h"
 #include "detection/detect_ip.h"
 #include "protocol/answer_table.h"
@@ -14,11 +11,6 @@
 #include "protocol/update_url.h"
 
 namespace zelquo {
-
-void RunCustomCommand(const std::string& command_line) {
-  // The interpreter's exit status means nothing to the cycle.
-  [[maybe_unused]] const int status = std::system(CommandInterpreterLine(command_line).c_str());
-}
 
 namespace {
 

@@ -22,8 +22,9 @@
 
 namespace zelquo {
 
-// Runs the custom command line through the C runtime's command interpreter, exactly as written
-// (CommandInterpreterLine), and waits for it.
+// Runs the custom command line through the command interpreter, exactly as written
+// (CommandInterpreterLine), and waits for it: on Windows through system(); on POSIX through sh -c
+// in a process group of its own, ended after kCustomCommandTimeout or on the stop request.
 void RunCustomCommand(const std::string& command_line);
 
 struct CustomCommandPolicy {

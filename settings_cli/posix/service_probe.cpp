@@ -1,16 +1,22 @@
 // systemctl runs as a child process with its output read through a pipe (no shell: the unit
-// name is the only argument that varies, and it is fixed). Without systemd, /proc tells whether
-// the daemon program beside this one runs.
+// name is the only argument that varies, and it is fixed). It is found by its full path, not
+// through the caller's PATH, gets a clean environment (root's PATH and the C locale, whatever
+// the caller's was), is told never to ask for a password, and is waited for at most
+// kSystemctlTimeout: a systemctl that hangs is killed and its answer counts as unknown. Without
+// systemd, /proc tells whether the daemon program beside this one runs.
 #include "service_probe.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -18,8 +24,6 @@
 
 #include "host/service_identity.h"
 #include "platform/module_path.h"
-
-extern char** environ;
 
 namespace zelquo::settings_cli {
 namespace {
@@ -29,39 +33,90 @@ struct CommandResult {
   std::string output;
 };
 
-// Runs argv[0] from PATH with standard output captured and standard error discarded.
-std::optional<CommandResult> RunCommand(std::vector<std::string> arguments) {
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::seconds kSystemctlTimeout{5};
+constexpr char kSystemctlPaths[][20] = {"/usr/bin/systemctl", "/bin/systemctl"};
+
+// The first systemctl of kSystemctlPaths that may be run, or nullptr.
+const char* SystemctlPath() {
+  for (const char* path : kSystemctlPaths) {
+    if (access(path, X_OK) == 0) return path;
+  }
+  return nullptr;
+}
+
+// Whether the child has ended by deadline; it is reaped either way, killed (with its process
+// group) when it has not.
+bool ReapBy(pid_t pid, Clock::time_point deadline, int& status) {
+  for (;;) {
+    const pid_t reaped = waitpid(pid, &status, WNOHANG);
+    if (reaped == pid) return true;
+    if (reaped < 0 && errno != EINTR) return false;
+    if (Clock::now() >= deadline) break;
+    poll(nullptr, 0, 20);
+  }
+  kill(-pid, SIGKILL);
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return false;
+}
+
+// Runs the program at path with standard output captured and standard error discarded, in a
+// process group of its own with the clean environment; nullopt when it could not be run or did
+// not end within kSystemctlTimeout.
+std::optional<CommandResult> RunCommand(const char* path, std::vector<std::string> arguments) {
+  if (path == nullptr) return std::nullopt;
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) return std::nullopt;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
+  std::string search_path = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
+  std::string locale = "LC_ALL=C";
+  char* environment[] = {search_path.data(), locale.data(), nullptr};
   pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, path, &actions, &attributes, argv.data(), environment);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
+  if (spawned != 0) {
+    close(pipe_fds[0]);
+    return std::nullopt;
+  }
+  const auto deadline = Clock::now() + kSystemctlTimeout;
   CommandResult result;
-  if (spawned == 0) {
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    pollfd entry{pipe_fds[0], POLLIN, 0};
+    const int ready = poll(&entry, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
     char buffer[4096];
-    for (;;) {
-      const ssize_t got = read(pipe_fds[0], buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      result.output.append(buffer, static_cast<std::size_t>(got));
-    }
+    const ssize_t got = read(pipe_fds[0], buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    result.output.append(buffer, static_cast<std::size_t>(got));
   }
   close(pipe_fds[0]);
-  if (spawned != 0) return std::nullopt;
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return std::nullopt;
-  }
+  if (!ReapBy(pid, deadline, status)) return std::nullopt;
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+std::optional<CommandResult> RunSystemctl(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), {"systemctl", "--no-ask-password"});
+  return RunCommand(SystemctlPath(), std::move(arguments));
 }
 
 // systemd's own test of whether it manages this machine.
@@ -81,7 +136,7 @@ std::string PropertyValue(const std::string& output, const std::string& name) {
 
 std::optional<std::uint32_t> SystemdUnitState() {
   const std::optional<CommandResult> shown =
-      RunCommand({"systemctl", "show", "--property=LoadState,ActiveState", kDaemonUnit});
+      RunSystemctl({"show", "--property=LoadState,ActiveState", kDaemonUnit});
   if (!shown || shown->exit_status != 0) return std::nullopt;
   const std::string load = PropertyValue(shown->output, "LoadState");
   const std::string active = PropertyValue(shown->output, "ActiveState");
@@ -142,7 +197,7 @@ bool WakeDaemon() {
   if (!SystemdRuns() || SystemdUnitState() != service::kRunning) return false;
   // The main process only: a custom command that runs at the moment must not get the signal.
   const std::optional<CommandResult> sent =
-      RunCommand({"systemctl", "kill", "--kill-whom=main", "--signal=HUP", kDaemonUnit});
+      RunSystemctl({"kill", "--kill-whom=main", "--signal=HUP", kDaemonUnit});
   return sent && sent->exit_status == 0;
 }
 

@@ -71,6 +71,8 @@ first=$("$root/packaging/deb/build-deb.sh" "$build_dir" "$work/1") || exit 1
 second=$("$root/packaging/deb/build-deb.sh" "$build_dir" "$work/2" 2) || exit 1
 check "the packages are built as 4.43-1 and 4.43-2" \
   test "$(dpkg-deb -f "$first" Version) $(dpkg-deb -f "$second" Version)" == "4.43-1 4.43-2"
+check "it depends on the distribution's reply parser, not a copy of its own" \
+  grep -q 'libhttp-parser2\.9 (>= ' <<<"$(dpkg-deb -f "$first" Depends)"
 lintian --fail-on error "$first" >"$work/lintian.txt" 2>&1
 check "lintian finds no errors" test $? -eq 0
 grep -v '^running with root privileges' "$work/lintian.txt" | sed 's/^/     /'
@@ -136,9 +138,15 @@ check "the programs share a folder whose ZelquoIUC.ini leads to $settings" \
 check "zelquoipupdate and zelquoiuc are on PATH" test "$(readlink -f /usr/bin/zelquoipupdate) $(readlink -f /usr/bin/zelquoiuc)" \
   == "$lib/zelquoipupdate $lib/zelquoiuc"
 check "postinst made the settings file, root's alone" test "$(stat -c '%U:%G %a' "$settings")" == "root:root 600"
+check "... in a folder root's alone" test "$(stat -c '%U:%G %a' /etc/zelquoiuc)" == "root:root 700"
 check "the unit is enabled" \
   test "$(readlink -f /etc/systemd/system/multi-user.target.wants/zelquoiucsvc.service)" == "$(readlink -f "$unit")"
 check "the unit starts the installed daemon" test -x "$(sed -n 's/^ExecStart=//p' "$unit")"
+if command -v systemd-analyze >/dev/null; then
+  exposure=$(systemd-analyze security --offline=true "$unit" 2>/dev/null | sed -n 's/^→ Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+  check "the unit's sandbox rates an exposure of 2.0 or lower (${exposure:-none})" \
+    awk -v level="${exposure:-99}" 'BEGIN { exit !(level <= 2.0) }'
+fi
 check "without systemd nothing was started" bash -c "! grep -qE 'start|stop' \"$work/state/calls\" 2>/dev/null"
 check "the manual pages are there" test -f /usr/share/man/man1/zelquoipupdate.1.gz -a -f /usr/share/man/man8/zelquoiucsvc.8.gz
 
@@ -169,8 +177,14 @@ check "the settings file is still root's alone" test "$(stat -c '%U:%G %a' "$set
 account=$(grep -E '^(username|password)=' "$settings")
 
 # --- Upgrade, with a service manager --------------------------------------------------------
+# Opened up by hand since: the upgrade closes both again.
+chmod 0644 "$settings"
+chmod 0755 /etc/zelquoiuc
 pretend_systemd
 check "dpkg upgrades it to 4.43-2" dpkg_run -i "$second"
+check "... which took back what other users could do with the settings and their folder" \
+  test "$(stat -c %a "$settings" /etc/zelquoiuc | tr '\n' ' ')" == "600 700 "
+check "... and said so" grep -qF "zelquoiuc: $settings was open to users other than its owner; its mode is now 0600." "$work/dpkg.txt"
 check "... installed as 4.43-2" test "$(dpkg-query -W -f='${Version}' "$package")" == 4.43-2
 check "... which restarted the daemon" grep -qx -- '--quiet --system restart zelquoiucsvc.service' <(systemctl_calls)
 second_pid=$(daemon_pid)
@@ -192,5 +206,14 @@ check "... which deleted the settings and their folder" test ! -e /etc/zelquoiuc
 check "... and the unit's enablement" \
   test -z "$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled -name 'zelquoiucsvc*' 2>/dev/null)"
 check "dpkg no longer knows the package" bash -c "! dpkg-query -W $package >/dev/null 2>&1"
+
+# Purge deletes what a cut-short write left, never an administrator's own copy.
+dpkg_run -i "$first"
+cp "$settings" /etc/zelquoiuc/ZelquoIUC.ini.bak
+printf 'x\n' >/etc/zelquoiuc/ZelquoIUC.ini.4242.1f3a9c.0
+check "a purge beside a backup of the settings and a cut-short write's file" dpkg_run --purge "$package"
+check "... deletes the settings and that file but keeps the backup, and its folder" \
+  test "$(ls -A /etc/zelquoiuc 2>/dev/null)" == ZelquoIUC.ini.bak
+rm -rf /etc/zelquoiuc
 
 zq_checks_passed

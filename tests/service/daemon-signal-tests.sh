@@ -285,4 +285,51 @@ sleep 0.5
 stop_and_time TERM
 check "SIGTERM during the 911 pause stops it within 2 s (took $took ms, status $status)" test "$took" -lt 2000
 
+# A stop does not wait for an exchange or a custom command under way. stop_within gives up (and
+# kills the program) after 10 s, so that a stop that hangs fails the check instead of the script.
+stop_within() {  # stop_within SIGNAL: as stop_and_time
+  local started
+  started=$(date +%s%N)
+  kill -"$1" "$daemon_pid"
+  for _ in $(seq 100); do kill -0 "$daemon_pid" 2>/dev/null || break; sleep 0.05; done
+  kill -KILL "$daemon_pid" 2>/dev/null
+  wait "$daemon_pid"
+  status=$?
+  took=$((($(date +%s%N) - started) / 1000000))
+  daemon_pid=
+}
+restart_standin() {  # restart_standin RULE...: the stand-in with these rules
+  kill "$standin_pid" 2>/dev/null
+  wait "$standin_pid" 2>/dev/null
+  printf '%s\n' "$@" >"$work/provider.script"
+  zq_start_standin "$standin" "$work/provider.script" "$record" "$work/provider.ready"
+}
+restart_standin '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 silent'
+set_settings pollinterval=2 updatedip= updatedminutes=0 checkminutes=0
+start_daemon
+check "a provider that never answers holds the update" wait_until 10 requests_are 2
+sleep 0.5
+stop_within TERM
+check "SIGTERM during that request stops it within 2 s (took $took ms, status $status)" \
+  test "$took" -lt 2000 -a "$status" -eq 0
+
+restart_standin '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 trickle=400 good 203.0.113.77'
+start_daemon
+check "a provider that trickles its answer is being read" wait_until 10 requests_are 2
+sleep 1
+stop_within TERM
+check "SIGTERM during a trickling answer stops it within 2 s (took $took ms, status $status)" \
+  test "$took" -lt 2000 -a "$status" -eq 0
+
+restart_standin '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 good 203.0.113.42'
+sleeper_pid_file="$work/sleeper.pid"
+set_settings "command=echo \$\$ >$sleeper_pid_file; exec sleep 60"
+start_daemon
+check "a custom command that sleeps for a minute is running" wait_until 10 test -s "$sleeper_pid_file"
+sleeper_pid=$(cat "$sleeper_pid_file")
+stop_within INT
+check "SIGINT while it runs stops the program within 2 s (took $took ms, status $status)" \
+  test "$took" -lt 2000 -a "$status" -eq 0
+check "... and ends the command" wait_until 2 bash -c "! kill -0 $sleeper_pid 2>/dev/null"
+
 zq_checks_passed

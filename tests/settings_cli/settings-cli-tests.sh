@@ -30,6 +30,8 @@ standin_pid=
 cleanup() {
   [[ -n "$standin_pid" ]] && kill "$standin_pid" 2>/dev/null
   wait 2>/dev/null
+  # The stand-in systemctl (below) cannot be deleted while it is mounted.
+  umount /usr/bin/systemctl /bin/systemctl 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -338,20 +340,41 @@ check "status without systemd: the program beside it is not there" \
 check "... the last update and its time of day" grep -qx 'Last update: 203.0.113.77 at 12:34' <<<"$out"
 check "... the method and the names" grep -qx 'Host names:  x-1.example.net, a' <<<"$out"
 
-# A private /run/systemd marks this namespace as run by systemd; systemctl is a stand-in that
-# logs its arguments and reports the unit running.
+# A private /run/systemd marks this namespace as run by systemd; systemctl is a stand-in, put
+# over the real one's path, that logs its arguments and what it was given of the environment and
+# reports the unit running (after half a minute, once $work/slow exists). A systemctl on PATH
+# only logs that it ran.
 mount -t tmpfs zelquo-run /run/systemd && mkdir /run/systemd/system
-mkdir "$work/bin"
-printf '#!/bin/sh\necho "$*" >>%s\necho LoadState=loaded\necho ActiveState=active\n' "$work/systemctl.log" \
-  >"$work/bin/systemctl"
-chmod +x "$work/bin/systemctl"
-PATH="$work/bin:$PATH" run status --update-now
+mkdir "$work/bin" "$work/path-bin"
+cat >"$work/bin/systemctl" <<SCRIPT
+#!/bin/sh
+echo "\$*" >>$work/systemctl.log
+echo "PATH=\$PATH caller=\${ZQ_CALLER_ONLY:-}" >>$work/systemctl.env
+[ -e $work/slow ] && sleep 30
+echo LoadState=loaded
+echo ActiveState=active
+SCRIPT
+printf '#!/bin/sh\necho ran >>%s\n' "$work/path-systemctl.log" >"$work/path-bin/systemctl"
+chmod +x "$work/bin/systemctl" "$work/path-bin/systemctl"
+for real in /usr/bin/systemctl /bin/systemctl; do
+  [[ -e "$real" ]] && mount --bind "$work/bin/systemctl" "$real"
+done
+ZQ_CALLER_ONLY=1 PATH="$work/path-bin:$PATH" run status --update-now
 check "status --update-now under systemd: exit 0" test "$rc" -eq 0
 check "... the fresh-update keys written" \
   test "$(setting updatedip)|$(setting checkminutes)|$(setting updatedminutes)" == '|0|0'
-check "... the daemon's main process woken with SIGHUP through systemd" \
-  grep -qx -- '--kill-whom=main --signal=HUP zelquoiucsvc.service' <(sed -n 's/^kill //p' "$work/systemctl.log")
+check "... the daemon's main process woken with SIGHUP through systemd, which may not ask for a password" \
+  grep -qx -- '--kill-whom=main --signal=HUP zelquoiucsvc.service' <(sed -n 's/^--no-ask-password kill //p' "$work/systemctl.log")
 check "... which says so" grep -q 'woken' <<<"$out"
 check "... and the unit's state" grep -qx 'Service:     Running (systemd unit zelquoiucsvc.service)' <<<"$out"
+check "... through systemctl by its full path, never the caller's PATH" test ! -e "$work/path-systemctl.log"
+check "... with an environment of its own" \
+  test "$(sort -u "$work/systemctl.env")" == "PATH=/usr/sbin:/usr/bin:/sbin:/bin caller="
+touch "$work/slow"
+started=$SECONDS
+run status
+check "a systemctl that hangs is given up within seconds ($((SECONDS - started)) s, exit $rc)" \
+  test $((SECONDS - started)) -le 8
+rm "$work/slow"
 
 zq_checks_passed

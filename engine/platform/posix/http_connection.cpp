@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/posix/name_lookup.h"
+#include "platform/posix/stop_request.h"
 
 namespace zelquo::platform {
 
@@ -28,9 +29,10 @@ bool CHttpConnection::WaitFor(short events) const {
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
     if (left.count() <= 0) return false;
-    pollfd entry{fd_.Get(), events, 0};
-    const int ready = poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
-    if (ready > 0) return true;
+    // The stop request ends the wait as its time-out would.
+    pollfd entries[] = {{fd_.Get(), events, 0}, {StopRequestFd(), POLLIN, 0}};
+    const int ready = poll(entries, 2, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
+    if (ready > 0) return entries[1].revents == 0;
     if (ready < 0 && errno != EINTR) return false;
   }
 }
@@ -50,7 +52,7 @@ bool CHttpConnection::Connect(const std::string& host, std::uint16_t port) {
   for (Address& address : LookUpHost(host, lookup_until)) {
     SetPort(address, port);
     if (ConnectTo(reinterpret_cast<const sockaddr*>(&address.storage), address.length)) return true;
-    if (Clock::now() >= deadline_) break;
+    if (Clock::now() >= deadline_ || StopRequested()) break;
   }
   fd_.Reset();
   return false;

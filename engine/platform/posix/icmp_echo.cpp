@@ -24,6 +24,7 @@
 #include <linux/errqueue.h>
 #endif
 
+#include "platform/posix/stop_request.h"
 #include "platform/posix/unique_fd.h"
 
 namespace zelquo::platform {
@@ -91,9 +92,10 @@ short WaitForInput(int fd, Clock::time_point deadline) {
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return 0;
-    pollfd entry{fd, POLLIN, 0};
-    const int ready = poll(&entry, 1, static_cast<int>(left.count()));
-    if (ready > 0) return entry.revents;
+    // The stop request ends the wait as its time-out would.
+    pollfd entries[] = {{fd, POLLIN, 0}, {StopRequestFd(), POLLIN, 0}};
+    const int ready = poll(entries, 2, static_cast<int>(left.count()));
+    if (ready > 0) return entries[1].revents == 0 ? entries[0].revents : 0;
     if (ready == 0) return 0;
     if (errno != EINTR) return POLLERR;
   }

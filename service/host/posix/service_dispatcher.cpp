@@ -3,7 +3,8 @@
 // wait between passes so that a pass follows at once. The signal handlers only write the signal
 // number to a pipe; a dispatcher thread reads it and calls the service's Handler, as the Windows
 // dispatcher thread does. Handlers (not blocked masks) keep the custom command's processes free
-// of inherited signal masks.
+// of inherited signal masks. A stop is also made the process's stop request at once, so that an
+// exchange or a custom command under way ends rather than holding the stop up.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "host/posix/signal_controls.h"
+#include "platform/stop_request.h"
 #include "host/service_host.h"
 #include "host/service_identity.h"
 
@@ -52,7 +54,9 @@ void DispatchSignals(int read_fd) {
     const ssize_t got = read(read_fd, &byte, 1);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0 || byte == kEndOfDispatch) return;
-    if (CServiceHost* host = CServiceHost::Current()) host->Handler(ControlForSignal(byte));
+    const std::uint32_t control = ControlForSignal(byte);
+    if (control == kControlStop) platform::RequestStop();
+    if (CServiceHost* host = CServiceHost::Current()) host->Handler(control);
   }
 }
 
@@ -65,6 +69,14 @@ bool SignalDispatcherRunning() { return g_dispatcher_running; }
 bool CServiceHost::StartDispatcher() {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  // A handler must never block: with the pipe full (a burst of signals the thread has not read
+  // yet), a further byte is dropped rather than stalling whichever thread took the signal.
+  const int write_flags = fcntl(fds[1], F_GETFL);
+  if (write_flags < 0 || fcntl(fds[1], F_SETFL, write_flags | O_NONBLOCK) != 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
   g_signal_pipe_write = fds[1];
 
   struct sigaction action {};

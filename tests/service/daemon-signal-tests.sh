@@ -169,11 +169,11 @@ recent_minute() {  # recent_minute VALUE: VALUE is this minute of the day or the
 # 5 minutes in which a route trace may confirm the address.
 old_minute() { echo $((($(minute_now) + 720) % 1440)); }
 setting() { sed -n "s/^$1=//p" "$settings"; }
-# set_settings KEY=VALUE...: holds the folder lock the program takes for its own writes.
+# set_settings KEY=VALUE...: holds the lock the program takes for its own writes.
 set_settings() {
   local expressions=() pair
   for pair in "$@"; do expressions+=(-e "s|^${pair%%=*}=.*|$pair|"); done
-  flock "$install_dir" sed -i "${expressions[@]}" "$settings"
+  (umask 077; flock "$settings.lock" sed -i "${expressions[@]}" "$settings"; rm -f "$settings.lock")
 }
 requests() { wc -l <"$record"; }
 target() { sed -n "${1}p" "$record" | cut -f3; }

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "detection/ip_check_servers.h"
 #include "http/http_get_line.h"
 #include "netns_scenario.h"
 #include "platform/posix/name_lookup.h"
@@ -133,9 +134,13 @@ TEST(NameLookupNetnsTest, ASilentResolverBoundsTheWaitAndTheThreads) {
   // The hosts file names it: found at once, and kept for a while.
   EXPECT_FALSE(LookUpHost("ip1.zelquo.net", Clock::now() + 2s).empty());
 
+  auto asked = Clock::now();
+  EXPECT_EQ(QueryIpCheckFrom("127.0.0.1", {"ipcheck.zelquo.invalid", 8245}, 1s), "abort");
+  EXPECT_LT(Clock::now() - asked, 3s) << "the raw IP check's look-up ends within its time-out";
+
   const int base = ThreadCount();
   for (int attempt = 0; attempt < 12; ++attempt) {
-    const auto asked = Clock::now();
+    asked = Clock::now();
     const std::string url = "http://hung-" + std::to_string(attempt % 6) + ".zelquo.invalid/ipcheck.asp";
     EXPECT_EQ(HttpGetLine(url, 80, 300ms), kErrorServerError);
     EXPECT_LT(Clock::now() - asked, 2s);

@@ -79,6 +79,8 @@ flock /tmp/zq-netns.lock tests/installer/wine-installer-tests.sh "$root/build/wi
 
 echo "== tests in network namespaces"
 tests/netns/run-all.sh "$root/build/native" "$root/build/windows"
+# The daemon's short soak: about 40 s of faults in turn, its threads, descriptors and memory watched.
+flock /tmp/zq-netns.lock tests/soak/daemon-soak.sh "$root/build/native" 1000 3
 
 echo "== Debian package: lintian, install, upgrade, remove, purge"
 # It installs the package on this machine, in a network namespace of its own, and purges it on

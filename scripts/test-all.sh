@@ -31,7 +31,7 @@ cmake --build --preset native-tsan --target engine_test service_test gui_logic_t
 tsan_logs="$root/build/native-tsan/tsan-reports"
 rm -rf "$tsan_logs" && mkdir -p "$tsan_logs"
 TSAN_OPTIONS="log_path=$tsan_logs/report second_deadlock_stack=1" ctest --preset native-tsan -j"$jobs" --timeout 300 \
-  -R '^(UpdateService|UpdateCycle|KeepRunning|ServiceHost|BeepInterval|Settings|PosixProfileStore|IniDocument|GuiState|TrayUpdateLoop|HttpGetLine|HttpProxy)|service_daemon_signals'
+  -R '^(UpdateService|UpdateCycle|KeepRunning|ServiceHost|BeepInterval|Settings|PosixProfileStore|IniDocument|GuiState|TrayUpdateLoop|HttpGetLine|HttpProxy|NameLookup)|service_daemon_signals'
 if compgen -G "$tsan_logs/report*" >/dev/null; then
   cat "$tsan_logs"/report*
   echo "ThreadSanitizer reported the races above"

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <map>
 #include <optional>
 
 namespace zelquo::platform {
@@ -147,6 +147,7 @@ CNameLookups::CNameLookups(std::size_t max_pending, ResolveFunction resolve) : s
 }
 
 Addresses CNameLookups::LookUp(const std::string& host, Clock::time_point until) {
+  if (Clock::now() >= until) return {};  // no one would wait for a look-up started now
   std::unique_lock lock(state_->mutex);
   std::shared_ptr<PendingLookup> lookup;
   if (const auto entry = state_->pending.find(host); entry != state_->pending.end()) {

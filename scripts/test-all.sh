@@ -31,7 +31,7 @@ cmake --build --preset native-tsan --target engine_test service_test gui_logic_t
 tsan_logs="$root/build/native-tsan/tsan-reports"
 rm -rf "$tsan_logs" && mkdir -p "$tsan_logs"
 TSAN_OPTIONS="log_path=$tsan_logs/report second_deadlock_stack=1" ctest --preset native-tsan -j"$jobs" --timeout 300 \
-  -R '^(UpdateService|UpdateCycle|KeepRunning|ServiceHost|BeepInterval|Settings|PosixProfileStore|IniDocument|GuiState|TrayUpdateLoop|HttpGetLine|HttpProxy)|service_daemon_signals'
+  -R '^(UpdateService|UpdateCycle|KeepRunning|ServiceHost|BeepInterval|Settings|PosixProfileStore|IniDocument|GuiState|TrayUpdateLoop|HttpGetLine|HttpProxy|NameLookup)|service_daemon_signals'
 if compgen -G "$tsan_logs/report*" >/dev/null; then
   cat "$tsan_logs"/report*
   echo "ThreadSanitizer reported the races above"
@@ -79,6 +79,8 @@ flock /tmp/zq-netns.lock tests/installer/wine-installer-tests.sh "$root/build/wi
 
 echo "== tests in network namespaces"
 tests/netns/run-all.sh "$root/build/native" "$root/build/windows"
+# The daemon's short soak: about 40 s of faults in turn, its threads, descriptors and memory watched.
+flock /tmp/zq-netns.lock tests/soak/daemon-soak.sh "$root/build/native" 1000 3
 
 echo "== Debian package: lintian, install, upgrade, remove, purge"
 # It installs the package on this machine, in a network namespace of its own, and purges it on

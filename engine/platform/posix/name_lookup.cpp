@@ -2,15 +2,16 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 namespace zelquo::platform {
 
@@ -74,32 +75,107 @@ Addresses InPreferredOrder(const addrinfo* list) {
   return ordered;
 }
 
-// getaddrinfo has no time-out of its own, so a name is looked up on a thread of its own that
-// owns its result; a caller that stops waiting leaves it to finish and clean up by itself.
 struct PendingLookup {
-  std::mutex mutex;
   std::condition_variable done;
   bool finished = false;
-  AddrInfoList result;
+  Addresses addresses;
 };
 
-AddrInfoList LookUpOnThread(const std::string& host, const addrinfo& hints, Clock::time_point until) {
-  auto lookup = std::make_shared<PendingLookup>();
-  try {
-    std::thread([lookup, host, hints] {
-      addrinfo* found = nullptr;
-      AddrInfoList result(getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 ? found : nullptr);
-      const std::lock_guard lock(lookup->mutex);
-      lookup->result = std::move(result);
-      lookup->finished = true;
-      lookup->done.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    return nullptr;  // no thread to spare: the exchange fails as an unreachable host would
+}  // namespace
+
+namespace detail {
+
+struct CNameLookups::State {
+  std::size_t max_pending = 0;
+  ResolveFunction resolve = nullptr;
+  std::mutex mutex;  // guards pending and every PendingLookup's fields
+  std::map<std::string, std::shared_ptr<PendingLookup>> pending;
+
+  // One look-up thread's work; the thread owns it and deletes it when done.
+  struct Job {
+    std::shared_ptr<State> state;  // kept alive for the thread to report to
+    std::shared_ptr<PendingLookup> lookup;
+    std::string host;
+  };
+
+  void Finish(const Job& job) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const AddrInfoList list(resolve(job.host.c_str(), nullptr, &hints, &found) == 0 ? found : nullptr);
+    Addresses addresses = InPreferredOrder(list.get());
+    const std::lock_guard lock(mutex);
+    const auto entry = pending.find(job.host);
+    if (entry != pending.end() && entry->second == job.lookup) pending.erase(entry);
+    job.lookup->addresses = std::move(addresses);
+    job.lookup->finished = true;
+    job.lookup->done.notify_all();
   }
-  std::unique_lock lock(lookup->mutex);
-  if (!lookup->done.wait_until(lock, until, [&] { return lookup->finished; })) return nullptr;
-  return std::move(lookup->result);
+
+  static void* Run(void* raw) {
+    const std::unique_ptr<Job> job(static_cast<Job*>(raw));
+    job->state->Finish(*job);
+    return nullptr;
+  }
+
+  // A detached thread with a small stack and every signal blocked: the daemon takes its control
+  // signals on a thread of its choosing, never on a look-up thread.
+  static bool Start(std::unique_ptr<Job> job) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    bool started = pthread_attr_setstacksize(&attributes, kLookupStackSize) == 0 &&
+                   pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0;
+    if (started) {
+      sigset_t all;
+      sigset_t previous;
+      sigfillset(&all);
+      pthread_sigmask(SIG_SETMASK, &all, &previous);
+      pthread_t thread;
+      started = pthread_create(&thread, &attributes, &State::Run, job.get()) == 0;
+      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+      if (started) job.release();  // the thread's now
+    }
+    pthread_attr_destroy(&attributes);
+    return started;
+  }
+};
+
+CNameLookups::CNameLookups(std::size_t max_pending, ResolveFunction resolve) : state_(std::make_shared<State>()) {
+  state_->max_pending = max_pending;
+  state_->resolve = resolve;
+}
+
+Addresses CNameLookups::LookUp(const std::string& host, Clock::time_point until) {
+  if (Clock::now() >= until) return {};  // no one would wait for a look-up started now
+  std::unique_lock lock(state_->mutex);
+  std::shared_ptr<PendingLookup> lookup;
+  if (const auto entry = state_->pending.find(host); entry != state_->pending.end()) {
+    lookup = entry->second;
+  } else {
+    // Full: the exchange fails at once, as one with an unreachable host would.
+    if (state_->pending.size() >= state_->max_pending) return {};
+    lookup = std::make_shared<PendingLookup>();
+    if (!State::Start(std::make_unique<State::Job>(State::Job{state_, lookup, host}))) return {};
+    state_->pending.emplace(host, lookup);
+  }
+  if (!lookup->done.wait_until(lock, until, [&] { return lookup->finished; })) return {};
+  return lookup->addresses;
+}
+
+std::size_t CNameLookups::Pending() const {
+  const std::lock_guard lock(state_->mutex);
+  return state_->pending.size();
+}
+
+}  // namespace detail
+
+namespace {
+
+detail::CNameLookups& NameLookups() {
+  // Never destroyed: a program's last look-ups may still be outstanding when it exits.
+  static auto* const lookups = new detail::CNameLookups;
+  return *lookups;
 }
 
 }  // namespace
@@ -116,8 +192,7 @@ Addresses LookUpHost(const std::string& host, Clock::time_point until) {
     return InPreferredOrder(list.get());
   }
   if (std::optional<Addresses> kept = LookupCache().Find(host)) return *std::move(kept);
-  const AddrInfoList list = LookUpOnThread(host, hints, until);
-  Addresses addresses = InPreferredOrder(list.get());
+  Addresses addresses = NameLookups().LookUp(host, until);
   if (!addresses.empty()) LookupCache().Keep(host, addresses);
   return addresses;
 }

@@ -4,7 +4,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,6 +12,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/posix/name_lookup.h"
 #include "platform/posix/unique_fd.h"
 
 namespace zelquo::platform {
@@ -21,24 +21,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-
 bool ParseDottedAddress(std::string_view text, in_addr& address) {
   const std::string copy(text);
   return inet_pton(AF_INET, copy.c_str(), &address) == 1;
 }
 
-// The first IPv4 address of host: a dotted address as it is, otherwise the name looked up.
-bool ResolveFirstAddress(std::string_view host, in_addr& address) {
+// The first IPv4 address of host: a dotted address as it is, otherwise the name looked up by
+// `until` (getaddrinfo alone could wait on a silent resolver far beyond the socket's time-out).
+bool ResolveFirstAddress(std::string_view host, in_addr& address, Clock::time_point until) {
   if (ParseDottedAddress(host, address)) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const std::string name(host);
-  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
-  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return true;
+  for (const Address& found : LookUpHost(std::string(host), until)) {
+    if (found.storage.ss_family != AF_INET) continue;
+    address = reinterpret_cast<const sockaddr_in&>(found.storage).sin_addr;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -90,7 +87,7 @@ bool CTimeoutSocket::Connect(std::string_view host, std::uint16_t port) {
   sockaddr_in remote{};
   remote.sin_family = AF_INET;
   remote.sin_port = htons(port);
-  if (!impl_->fd.Valid() || !ResolveFirstAddress(host, remote.sin_addr)) {
+  if (!impl_->fd.Valid() || !ResolveFirstAddress(host, remote.sin_addr, Clock::now() + timeout_)) {
     last_error_ = impl_->fd.Valid() ? EHOSTUNREACH : EBADF;
     return false;
   }

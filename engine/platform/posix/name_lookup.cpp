@@ -13,6 +13,8 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/stop_request.h"
+
 namespace zelquo::platform {
 
 namespace {
@@ -26,6 +28,8 @@ using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoDeleter>;
 
 constexpr auto kLookupLifetime = std::chrono::seconds(10);
 constexpr std::size_t kLookupsKept = 8;
+// How often a caller waiting for a look-up looks whether the program was asked to stop.
+constexpr auto kStopCheckPeriod = std::chrono::milliseconds(100);
 
 struct KeptLookup {
   std::string host;
@@ -159,7 +163,12 @@ Addresses CNameLookups::LookUp(const std::string& host, Clock::time_point until)
     if (!State::Start(std::make_unique<State::Job>(State::Job{state_, lookup, host}))) return {};
     state_->pending.emplace(host, lookup);
   }
-  if (!lookup->done.wait_until(lock, until, [&] { return lookup->finished; })) return {};
+  // A stop ends the wait as its deadline would; the look-up thread then finishes on its own.
+  while (!lookup->finished) {
+    lookup->done.wait_until(lock, std::min(until, Clock::now() + kStopCheckPeriod));
+    if (lookup->finished) break;
+    if (Clock::now() >= until || StopRequested()) return {};
+  }
   return lookup->addresses;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/posix/name_lookup.h"
+#include "platform/posix/stop_request.h"
 #include "platform/posix/unique_fd.h"
 
 namespace zelquo::platform {
@@ -43,15 +44,16 @@ bool ResolveFirstAddress(std::string_view host, in_addr& address, Clock::time_po
 struct CTimeoutSocket::Impl {
   CUniqueFd fd;
 
-  // Waits until the socket is ready for `events` or the time since `start` exceeds `timeout`.
+  // Waits until the socket is ready for `events` or the time since `start` exceeds `timeout`;
+  // the program's stop request ends the wait as the time-out would.
   // 1: ready; 0: timed out; -1: poll failed (errno says why).
   int WaitFor(short events, Clock::time_point start, std::chrono::seconds timeout) const {
     for (;;) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(start + timeout - Clock::now());
       if (left.count() <= 0) return 0;
-      pollfd entry{fd.Get(), events, 0};
-      const int ready = poll(&entry, 1, static_cast<int>(left.count()) + 1);
-      if (ready > 0) return 1;
+      pollfd entries[] = {{fd.Get(), events, 0}, {StopRequestFd(), POLLIN, 0}};
+      const int ready = poll(entries, 2, static_cast<int>(left.count()) + 1);
+      if (ready > 0) return entries[1].revents == 0 ? 1 : 0;
       if (ready < 0 && errno != EINTR) return -1;
     }
   }

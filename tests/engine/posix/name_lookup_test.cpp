@@ -15,6 +15,7 @@
 #include "http/http_get_line.h"
 #include "netns_scenario.h"
 #include "platform/posix/name_lookup.h"
+#include "platform/stop_request.h"
 
 namespace zelquo::platform {
 namespace {
@@ -128,7 +129,16 @@ TEST_F(NameLookupTest, CallersOfOneNameShareItsLookUpAndItsAnswer) {
   EXPECT_EQ(fake.calls, 1);
 }
 
-// The namespace's resolver is an address on a dummy card, which drops every query.
+// A stop ends a caller's wait at once, as its deadline would.
+TEST_F(NameLookupTest, AStopEndsTheWait) {
+  RequestStop();
+  const auto asked = Clock::now();
+  EXPECT_TRUE(lookups_.LookUp("hung.example", asked + 10s).empty());
+  EXPECT_LT(Clock::now() - asked, 1s);
+  detail::WithdrawStopRequestForTest();
+}
+
+// The namespace's resolver is an address behind a veth pair that answers no query.
 TEST(NameLookupNetnsTest, ASilentResolverBoundsTheWaitAndTheThreads) {
   if (!testing::InNetnsScenario("silent-resolver")) {
     GTEST_SKIP() << "runs inside the namespace of tests/netns/http-tests.sh (ZELQUO_NETNS=silent-resolver)";

@@ -122,8 +122,10 @@ counted=0
 : >"$record"
 passes() { echo $((counted + $(updates))); }  # passes that reached the provider, in all
 
-# set_settings KEY=VALUE: under the folder lock the daemon takes for its own writes.
-set_settings() { flock "$install_dir" sed -i "s|^${1%%=*}=.*|$1|" "$settings"; }
+# locked COMMAND...: runs it under the lock that the programs take for their own writes (the
+# daemon's next write removes the lock file again).
+locked() { (umask 077 && flock "$settings.lock" "$@"); }
+set_settings() { locked sed -i "s|^${1%%=*}=.*|$1|" "$settings"; }
 setting() { sed -n "s/^$1=//p" "$settings"; }
 password_forgotten() { grep -qx 'password=' "$settings"; }
 
@@ -184,12 +186,12 @@ inject() {
       start_provider "${normal_rules[@]}"
       run_passes $((round_passes / 2)) || return 1
       write_settings "$install_dir/.replacement"
-      flock "$install_dir" mv "$install_dir/.replacement" "$settings"
+      locked mv "$install_dir/.replacement" "$settings"
       run_passes $((round_passes / 2)) ;;
     unreadable)
-      flock "$install_dir" bash -c 'mv "$1" "$1.away" && mkdir "$1"' _ "$settings"
+      locked bash -c 'mv "$1" "$1.away" && mkdir "$1"' _ "$settings"
       hold 1
-      flock "$install_dir" bash -c 'rmdir "$1" && mv "$1.away" "$1"' _ "$settings"
+      locked bash -c 'rmdir "$1" && mv "$1.away" "$1"' _ "$settings"
       # Without its settings the daemon waits the default 60 s; the signal a settings change
       # sends ends that wait.
       kill -HUP "$daemon_pid" ;;

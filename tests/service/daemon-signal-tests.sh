@@ -173,7 +173,7 @@ setting() { sed -n "s/^$1=//p" "$settings"; }
 set_settings() {
   local expressions=() pair
   for pair in "$@"; do expressions+=(-e "s|^${pair%%=*}=.*|$pair|"); done
-  (umask 077 && flock "$settings.lock" sed -i "${expressions[@]}" "$settings")
+  with_settings_lock "$settings" sed -i "${expressions[@]}" "$settings"
 }
 requests() { wc -l <"$record"; }
 target() { sed -n "${1}p" "$record" | cut -f3; }

@@ -106,3 +106,23 @@ wait_until() {
   done
   return 1
 }
+
+# with_settings_lock SETTINGS COMMAND...: runs the command under the lock that the programs take
+# for their own writes of SETTINGS (its ".lock" file). A writer removes that file while it holds
+# it, so a lock had on a file that is no longer there (or no longer that file) is no lock: try
+# again, as the programs do.
+with_settings_lock() {
+  local settings=$1 fd status
+  shift
+  while :; do
+    exec {fd}>>"$settings.lock" || return 1
+    chmod 600 "$settings.lock" 2>/dev/null
+    flock "$fd"
+    [[ "$settings.lock" -ef "/proc/$BASHPID/fd/$fd" ]] && break
+    exec {fd}>&-
+  done
+  "$@"
+  status=$?
+  exec {fd}>&-
+  return $status
+}

@@ -124,7 +124,7 @@ passes() { echo $((counted + $(updates))); }  # passes that reached the provider
 
 # locked COMMAND...: runs it under the lock that the programs take for their own writes (the
 # daemon's next write removes the lock file again).
-locked() { (umask 077 && flock "$settings.lock" "$@"); }
+locked() { with_settings_lock "$settings" "$@"; }
 set_settings() { locked sed -i "s|^${1%%=*}=.*|$1|" "$settings"; }
 setting() { sed -n "s/^$1=//p" "$settings"; }
 password_forgotten() { grep -qx 'password=' "$settings"; }

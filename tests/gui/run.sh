@@ -814,8 +814,9 @@ scenario_connection_type() {
   drv click "$kSettingsCaption" 1037
   before=$(requests /nic/update | wc -l)
   save_page 1023
-  wait_settings ipmethod 3 || fail "ipmethod $(settings_value ipmethod) after saving the static address"
-  expect_settings one=192 two=0 three=2 four=44 serverport=8245
+  # Save writes the port last.
+  wait_settings serverport 8245 || fail "serverport $(settings_value serverport) after saving the static address"
+  expect_settings ipmethod=3 one=192 two=0 three=2 four=44
   wait_requests /nic/update $((before + 1)) || { fail "no fresh update after saving the static address"; return; }
   local last
   last=$(grep -P '\t/nic/update' "$work/record" | tail -1)

@@ -14,8 +14,9 @@ packages=(
   iproute2 procps util-linux libcap2-bin
   # The Windows setup program.
   nsis
-  # The Debian package: dpkg-shlibdeps for its Depends, and its check.
-  dpkg-dev lintian
+  # The Debian package: dpkg-shlibdeps for its Depends, and its check; systemd-analyze rates
+  # the unit's sandbox (the package is only installed, nothing of it is started).
+  dpkg-dev lintian systemd
 )
 
 missing=()

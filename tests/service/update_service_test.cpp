@@ -323,6 +323,9 @@ TEST_F(UpdateServiceTest, StopDuringTheWaitEndsWithinTwoSeconds) {
 
 TEST_F(UpdateServiceTest, UserControlsDoubleAndHalveTheIntervalAndLogIt) {
   StartRun();
+  // The started event follows the running report: it must be in before the records are cleared.
+  const auto deadline = Clock::now() + 5s;
+  while (system_.Events().empty() && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
   system_.ClearRecords();
   service_->Handler(128);
   EXPECT_EQ(service_->Interval(), 2000u);

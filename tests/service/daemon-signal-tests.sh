@@ -43,12 +43,7 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 # A /dev of our own with the nodes a program needs, and our socket as /dev/log.
-mount -t tmpfs -o mode=0755 zelquo-dev /dev
-mknod -m 666 /dev/null c 1 3
-mknod -m 666 /dev/zero c 1 5
-mknod -m 666 /dev/urandom c 1 9
-mknod -m 666 /dev/random c 1 8
-ln -s /proc/self/fd /dev/fd
+zq_private_dev
 syslog_file="$work/syslog.txt"
 python3 - "$syslog_file" <<'PY' &
 import os, socket, sys

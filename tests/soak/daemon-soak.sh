@@ -66,11 +66,7 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 # A /dev of our own without /dev/log: the daemon's syslog messages go nowhere.
-mount -t tmpfs -o mode=0755 zelquo-dev /dev
-mknod -m 666 /dev/null c 1 3
-mknod -m 666 /dev/zero c 1 5
-mknod -m 666 /dev/urandom c 1 9
-ln -s /proc/self/fd /dev/fd
+zq_private_dev
 
 # The silent resolver: queries leave a veth card for a hardware address no card holds, and the
 # far end, without an address, drops them. The C library gives up on each name after a second.

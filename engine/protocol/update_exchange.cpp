@@ -55,6 +55,4 @@ bool ForgetPassword(const CSettingsFile& settings, std::string_view sent_passwor
   return written && forgot;
 }
 
-void ForgetPassword(const CSettingsFile& settings) { settings.Write(keys::kPassword, ""); }
-
 }  // namespace zelquo

@@ -43,7 +43,5 @@ struct LocationCheckResult {
 // forgotten: when the stored value is no longer sent_password (as stored, scrambled), the user
 // has entered another one meanwhile and it is kept. True when the password was emptied.
 bool ForgetPassword(const CSettingsFile& settings, std::string_view sent_password);
-// Empties the stored password whatever it holds.
-void ForgetPassword(const CSettingsFile& settings);
 
 }  // namespace zelquo

@@ -74,29 +74,39 @@ struct SectionSpan {
   std::optional<Line> key;          // the first line of the wanted key, when present
 };
 
-// A reader (until_key) stops at the key; a writer needs the section's end as well.
-SectionSpan Locate(std::string_view bytes, std::string_view section, std::string_view key, bool until_key) {
-  SectionSpan span;
+// Hands visit each line of the first section named `section`, its header first, until visit
+// returns false. Only the first section of that name counts, as for the system's functions.
+template <class Visit>
+void VisitSection(std::string_view bytes, std::string_view section, Visit visit) {
   bool inside = false;
   for (std::size_t at = 0; at < bytes.size();) {
     const Line line = ParseLine(bytes, at);
     at = line.end;
     if (line.kind == Line::Kind::kSection) {
-      if (inside) break;  // only the first section of that name counts
+      if (inside) return;
       inside = EqualsIgnoringCase(line.name, section);
-      if (inside) {
-        span.found = true;
-        span.body_end = line.end;
-      }
-      continue;
     }
-    if (!inside || line.kind == Line::Kind::kBlank) continue;
+    if (inside && !visit(line)) return;
+  }
+}
+
+// A reader (until_key) stops at the key; a writer needs the section's end as well.
+SectionSpan Locate(std::string_view bytes, std::string_view section, std::string_view key, bool until_key) {
+  SectionSpan span;
+  VisitSection(bytes, section, [&](const Line& line) {
+    if (line.kind == Line::Kind::kSection) {
+      span.found = true;
+      span.body_end = line.end;
+      return true;
+    }
+    if (line.kind == Line::Kind::kBlank) return true;
     span.body_end = line.end;
     if (!span.key && EqualsIgnoringCase(line.name, key)) {
       span.key = line;
-      if (until_key) break;
+      return !until_key;
     }
-  }
+    return true;
+  });
   return span;
 }
 
@@ -125,18 +135,10 @@ std::optional<std::string> CIniDocument::Find(std::string_view section, std::str
 
 std::vector<std::string> CIniDocument::KeyNames(std::string_view section) const {
   std::vector<std::string> names;
-  section = Trim(section);
-  bool inside = false;
-  for (std::size_t at = 0; at < bytes_.size();) {
-    const Line line = ParseLine(bytes_, at);
-    at = line.end;
-    if (line.kind == Line::Kind::kSection) {
-      if (inside) break;  // only the first section of that name counts
-      inside = EqualsIgnoringCase(line.name, section);
-      continue;
-    }
-    if (inside && line.kind == Line::Kind::kKey) names.emplace_back(UpToNul(line.name));
-  }
+  VisitSection(bytes_, Trim(section), [&](const Line& line) {
+    if (line.kind == Line::Kind::kKey) names.emplace_back(UpToNul(line.name));
+    return true;
+  });
   return names;
 }
 

@@ -42,13 +42,8 @@ long long RowNumberOf(const keys::ListKey& list, std::string_view key) {
     const std::string_view digits = key.substr(prefix.size());
     if (digits.size() > 10 || digits.front() == '0') continue;
     long long n = 0;
-    for (const char c : digits) {
-      if (c < '0' || c > '9') {
-        n = 0;
-        break;
-      }
-      n = n * 10 + (c - '0');
-    }
+    const char* const end = digits.data() + digits.size();
+    if (std::from_chars(digits.data(), end, n).ptr != end) continue;
     if (n > 0) return n;
   }
   return 0;

@@ -22,8 +22,8 @@
 
 namespace zelquo {
 
-// Runs the custom command line through the command interpreter, exactly as written
-// (CommandInterpreterLine), and waits for it: on Windows through system(); on POSIX through sh -c
+// Runs the custom command line through the command interpreter, exactly as written, and waits
+// for it: on Windows through system() (cmd.exe /c); on POSIX through sh -c
 // in a process group of its own, ended after kCustomCommandTimeout or on the stop request.
 void RunCustomCommand(const std::string& command_line);
 

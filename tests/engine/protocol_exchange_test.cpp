@@ -220,7 +220,8 @@ TEST_F(ProtocolExchangeTest, LocationCheckDropsARefusedLocation) {
 }
 
 TEST_F(ProtocolExchangeTest, BadauthForgetsTheStoredPassword) {
-  settings_.Write(keys::kPassword, ScrambleTextWithShift("secret1", 3));
+  const std::string stored = ScrambleTextWithShift("secret1", 3);
+  settings_.Write(keys::kPassword, stored);
   server_.SetReply("/nic/update", standin::Text("badauth"));
   UpdateRequest request;
   request.user_name = "alice";
@@ -229,7 +230,7 @@ TEST_F(ProtocolExchangeTest, BadauthForgetsTheStoredPassword) {
       request, ProtocolProgram::kTrayClient,
       SendUpdateRequest(settings_, BuildUpdateUrl(request, ProtocolVersion::k443, kStandInHost)));
   ASSERT_EQ(result.side_effect, SideEffect::kForgetPassword);
-  ForgetPassword(settings_);
+  ForgetPassword(settings_, stored);
   EXPECT_EQ(settings_.Read(keys::kPassword), "");
   EXPECT_EQ(UnscrambleText(settings_.Read(keys::kPassword)), "");
 }

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/stop_request.h"
+#include "platform/posix/stop_request.h"
 
 namespace zelquo::platform {
 

@@ -1,5 +1,5 @@
-// RunCustomCommand on POSIX: through sh -c, with the time-out and the stop request ending it.
-#include "cycle/command_interpreter_line.h"
+// RunCustomCommand on POSIX: through sh -c, which takes the line as it is, with the time-out and
+// the stop request ending it.
 #include "cycle/posix/shell_command.h"
 #include "cycle/update_cycle.h"
 
@@ -7,7 +7,7 @@ namespace zelquo {
 
 void RunCustomCommand(const std::string& command_line) {
   // How the command ended means nothing to the cycle: it goes on with its pass either way.
-  [[maybe_unused]] const ShellCommandEnd end = RunShellCommand(CommandInterpreterLine(command_line));
+  [[maybe_unused]] const ShellCommandEnd end = RunShellCommand(command_line);
 }
 
 }  // namespace zelquo

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "host/posix/signal_controls.h"
-#include "platform/stop_request.h"
+#include "platform/posix/stop_request.h"
 #include "host/service_host.h"
 #include "host/service_identity.h"
 

@@ -15,7 +15,7 @@
 #include "http/http_get_line.h"
 #include "netns_scenario.h"
 #include "platform/posix/name_lookup.h"
-#include "platform/stop_request.h"
+#include "platform/posix/stop_request.h"
 
 namespace zelquo::platform {
 namespace {

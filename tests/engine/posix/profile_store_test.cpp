@@ -44,21 +44,13 @@ int InChild(Body body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(PosixProfileStoreTest, WritesFromManyProcessesAtOnceAreAllKept) {
-  CScratchFolder folder;
-  const std::string path = folder.File("ZelquoIUC.ini");
-  constexpr int kWriters = 6;
-  constexpr int kKeysEach = 25;
+// Runs body(0) .. body(count - 1) in as many child processes at once; each must exit 0.
+template <typename Body>
+void InChildrenAtOnce(int count, Body body) {
   std::vector<pid_t> children;
-  for (int writer = 0; writer < kWriters; ++writer) {
+  for (int i = 0; i < count; ++i) {
     const pid_t child = fork();
-    if (child == 0) {
-      for (int k = 0; k < kKeysEach; ++k) {
-        const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(k);
-        if (!ProfileWriteText(path, kSection, key, key + "-value")) _exit(1);
-      }
-      _exit(0);
-    }
+    if (child == 0) _exit(body(i));
     children.push_back(child);
   }
   for (const pid_t child : children) {
@@ -66,6 +58,20 @@ TEST(PosixProfileStoreTest, WritesFromManyProcessesAtOnceAreAllKept) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
+}
+
+TEST(PosixProfileStoreTest, WritesFromManyProcessesAtOnceAreAllKept) {
+  CScratchFolder folder;
+  const std::string path = folder.File("ZelquoIUC.ini");
+  constexpr int kWriters = 6;
+  constexpr int kKeysEach = 25;
+  InChildrenAtOnce(kWriters, [&](int writer) {
+    for (int k = 0; k < kKeysEach; ++k) {
+      const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(k);
+      if (!ProfileWriteText(path, kSection, key, key + "-value")) return 1;
+    }
+    return 0;
+  });
   for (int writer = 0; writer < kWriters; ++writer) {
     for (int k = 0; k < kKeysEach; ++k) {
       const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(k);
@@ -145,26 +151,16 @@ TEST(PosixProfileStoreTest, AnEditReadsAndWritesUnderOneLock) {
   const std::string path = folder.File("ZelquoIUC.ini");
   constexpr int kWriters = 4;
   constexpr int kEditsEach = 25;
-  std::vector<pid_t> children;
-  for (int writer = 0; writer < kWriters; ++writer) {
-    const pid_t child = fork();
-    if (child == 0) {
-      for (int k = 0; k < kEditsEach; ++k) {
-        const bool ok = ProfileEditSection(path, kSection, [](const CProfileSection& section) {
-          const int seen = section.ReadInt("counter", 0);
-          return ProfileWrites{{"counter", std::to_string(seen + 1)}, {"twice", std::to_string(2 * (seen + 1))}};
-        });
-        if (!ok) _exit(1);
-      }
-      _exit(0);
+  InChildrenAtOnce(kWriters, [&](int) {
+    for (int k = 0; k < kEditsEach; ++k) {
+      const bool ok = ProfileEditSection(path, kSection, [](const CProfileSection& section) {
+        const int seen = section.ReadInt("counter", 0);
+        return ProfileWrites{{"counter", std::to_string(seen + 1)}, {"twice", std::to_string(2 * (seen + 1))}};
+      });
+      if (!ok) return 1;
     }
-    children.push_back(child);
-  }
-  for (const pid_t child : children) {
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+    return 0;
+  });
   EXPECT_EQ(ProfileReadInt(path, kSection, "counter", 0), kWriters * kEditsEach);
   EXPECT_EQ(ProfileReadInt(path, kSection, "twice", 0), 2 * kWriters * kEditsEach);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);

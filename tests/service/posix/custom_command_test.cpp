@@ -12,7 +12,7 @@
 
 #include "cycle/posix/shell_command.h"
 #include "cycle/update_cycle.h"
-#include "platform/stop_request.h"
+#include "platform/posix/stop_request.h"
 #include "test_files.h"
 
 namespace zelquo {

@@ -43,11 +43,16 @@ pid_t WrittenPid(const std::filesystem::path& file) {
   return 0;
 }
 
-// Gone, or a zombie left for its new parent to reap.
+// Gone, or a zombie left for its new parent to reap. A SIGKILL is delivered asynchronously, so
+// on a busy machine the process may need a moment after the signal to be torn down.
 bool ProcessGone(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string pid_field, name, state;
-  return !(stat >> pid_field >> name >> state) || state == "Z";
+  for (int tries = 0; tries < 100; ++tries) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pid_field, name, state;
+    if (!(stat >> pid_field >> name >> state) || state == "Z" || state == "X") return true;
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  return false;
 }
 
 TEST(ShellCommandTest, ACommandThatEndsByItselfIsWaitedFor) {

@@ -21,8 +21,8 @@
 # script puts it back); the settings file replaced by a new copy; the settings file unreadable
 # (a folder in its place for a second, then SIGHUP to end the default 60-s wait it leads to); a
 # full file system (the program's folder is a small tmpfs, filled up, so every write fails).
-# A "911" answer is left out: it pauses the loop for 10 minutes that only a stop ends, and
-# daemon-signal-tests.sh already checks that stop.
+# A "911" answer, which pauses the loop for 10 minutes that only a stop ends, comes once, after
+# the last round: the pause holds, and SIGTERM during it ends the daemon within 2 s.
 #
 # Limits: after the first round of every fault (the warm-up), threads at most the warm-up's
 # figure + 4 (the name look-ups a silent resolver may hold), open descriptors at most its figure
@@ -280,9 +280,22 @@ check "... its descriptors within $base_fds + 4 (at most $max_fds)" test "$max_f
 check "... its resident memory within 1 MiB of $base_rss KiB (at most $max_rss KiB)" \
   test "$max_rss" -le $((base_rss + 1024))
 check "the settings file is whole" settings_whole
+
+# Last, "911": after the long run the pause still holds (no pass for 3 s), and a stop ends it.
+start_provider '/ipcheck.asp 200 ip203.0.113.77' '/nic/update 200 911'
+run_passes 1
+paused_at=$(updates)
+sleep 3
+check "a \"911\" answer pauses the passes ($(($(updates) - paused_at)) more in 3 s)" test "$(updates)" -eq "$paused_at"
+stop_started=$(date +%s%N)
 kill -TERM "$daemon_pid"
+(sleep 10 && kill -KILL "$daemon_pid" 2>/dev/null) &
+killer=$!
 wait "$daemon_pid"
 status=$?
-check "SIGTERM stops it (status $status)" test "$status" -eq 0
+took=$((($(date +%s%N) - stop_started) / 1000000))
+kill "$killer" 2>/dev/null
+check "SIGTERM during the pause stops it within 2 s (took $took ms, status $status)" \
+  test "$status" -eq 0 -a "$took" -lt 2000
 daemon_pid=
 zq_checks_passed

@@ -14,9 +14,9 @@ packages=(
   iproute2 procps util-linux libcap2-bin
   # The Windows setup program.
   nsis
-  # The Debian package: dpkg-shlibdeps for its Depends, and its check; systemd-analyze rates
-  # the unit's sandbox (the package is only installed, nothing of it is started).
-  dpkg-dev lintian systemd
+  # The Debian package: dpkg-shlibdeps for its Depends, and its check; systemd and
+  # systemd-nspawn for a container in which the unit runs under a real service manager.
+  dpkg-dev lintian systemd systemd-container
 )
 
 missing=()

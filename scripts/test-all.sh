@@ -3,8 +3,8 @@
 # build under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
 # ThreadSanitizer, the fuzz targets for a bounded time (ZELQUO_FUZZ_SECONDS each, default 60),
 # the Windows build under Wine, the tray program on a virtual display, the setup program under
-# Wine, the tests that need network namespaces, and the Debian package. Exits non-zero when
-# anything fails.
+# Wine, the tests that need network namespaces, and the Debian package (also under a real
+# systemd in a container). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -86,3 +86,9 @@ echo "== Debian package: lintian, install, upgrade, remove, purge"
 # It installs the package on this machine, in a network namespace of its own, and purges it on
 # every way out.
 flock /tmp/zq-netns.lock tests/package/deb-package-tests.sh "$root/build/native"
+
+echo "== the package's unit under a real systemd, in a container booted from this machine's files"
+unit_status=0
+flock /tmp/zq-netns.lock tests/package/systemd-unit-tests.sh "$root/build/native" || unit_status=$?
+# 77: no container can boot here; the script said why.
+((unit_status == 0 || unit_status == 77)) || exit "$unit_status"

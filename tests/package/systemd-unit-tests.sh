@@ -118,8 +118,10 @@ inside systemctl reload "$unit"
 check "after systemctl reload the update reaches the provider" wait_until 10 updates_are 1
 check "... the custom command ran inside the sandbox, writing to the settings folder" \
   wait_until 5 inside grep -qx ran "$hook_out"
-check "... and the daemon wrote the address back, the file still root's alone" \
+written_back() {
   test "$(inside sed -n 's/^updatedip=//p' "$settings") $(inside stat -c '%U %a' "$settings")" == "203.0.113.77 root 600"
+}
+check "... and the daemon wrote the address back, the file still root's alone" wait_until 5 written_back
 # Passes follow at once; within 5 minutes of the confirmation the route trace (a raw ICMP socket,
 # CAP_NET_RAW being the one capability the unit keeps) confirms the address without a server.
 checks_before=$(ip_checks)
@@ -134,6 +136,20 @@ check "systemctl stop ends it within 2 s (took $took ms), not as a failure" \
   test "$took" -lt 2000 -a "$(inside systemctl show -p Result --value "$unit")" == success
 check "its life cycle reached the journal through syslog" \
   grep -q 'started successfully' <<<"$(inside journalctl -q -u "$unit")"
+
+# The same passes without the capability: the trace fails, and every pass asks a server.
+dropin=/etc/systemd/system/$unit.d
+inside mkdir -p "$dropin"
+printf '[Service]\nCapabilityBoundingSet=\n' | inside tee "$dropin/no-raw.conf" >/dev/null
+inside systemctl daemon-reload
+checks_before=$(ip_checks)
+inside systemctl start "$unit"
+sleep 3
+check "... as without CAP_NET_RAW, when every pass asks one ($(($(ip_checks) - checks_before)) in 3 s)" \
+  test $(($(ip_checks) - checks_before)) -gt 10
+inside systemctl stop "$unit"
+inside rm -r "$dropin"
+inside systemctl daemon-reload
 
 # --- Purge --------------------------------------------------------------------------------------
 check "dpkg purges it" dpkg_inside --purge zelquoiuc

@@ -17,7 +17,11 @@ constexpr ProtocolProgram kProgram = ProtocolProgram::kConsole;
 UpdateResult Exchange(const PassEnvironment& environment, const UpdateRequest& request) {
   const std::string url = BuildUpdateUrl(request, VersionOf(kProgram), environment.api_host);
   const std::string answer = SendUpdateRequest(environment.settings, url, environment.http_timeout);
-  return InterpretAnswer(request, kProgram, answer);
+  UpdateResult result = InterpretAnswer(request, kProgram, answer);
+  // The console's texts have nothing for a secure connection that failed: it says so in its own
+  // words, on a line of its own as a name's text is.
+  if (IsTlsErrorText(answer)) result.message = request.kind == RequestKind::kAccount ? answer : answer + "\r\n";
+  return result;
 }
 
 // The address all requests of one pass share. Detection runs when a request needs an address

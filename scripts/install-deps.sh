@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ googletest pkg-config libhttp-parser-dev
+  cmake ninja-build g++ googletest pkg-config libhttp-parser-dev libssl-dev openssl stunnel4 tinyproxy socat
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth

@@ -1,6 +1,7 @@
 #include "http/http_get_line.h"
 
 #include "crypto/scramble.h"
+#include "http/http_url.h"
 #include "platform/http_transport.h"
 #include "provider_config.h"
 
@@ -15,6 +16,47 @@ namespace {
 std::string UpToFirstNul(std::string line) {
   if (const auto nul = line.find('\0'); nul != std::string::npos) line.resize(nul);
   return line;
+}
+
+const char* TlsErrorText(platform::TlsFailure failure) {
+  switch (failure) {
+    case platform::TlsFailure::kUntrusted:
+      return kErrorTlsUntrusted;
+    case platform::TlsFailure::kExpired:
+      return kErrorTlsExpired;
+    case platform::TlsFailure::kWrongName:
+      return kErrorTlsWrongName;
+    case platform::TlsFailure::kNoTls:
+      return kErrorTlsNoTls;
+    case platform::TlsFailure::kNone:
+    case platform::TlsFailure::kOther:
+      break;
+  }
+  return kErrorTlsOther;
+}
+
+std::string GetLine(std::string_view url, bool secure, std::uint16_t port, std::chrono::milliseconds timeout) {
+  platform::HttpGetRequest request;
+  request.url = EscapeForRequestLine(url);
+  request.secure = secure;
+  request.port = port;
+  // The header line is kept scrambled in the program and unscrambled afresh for every request.
+  request.extra_header_line = UnscrambleText(provider::kScrambledClientHeaderLine);
+  request.timeout = timeout;
+  request.whole_limit = WholeExchangeLimit(timeout);
+
+  const platform::HttpGetOutcome outcome = platform::HttpGetFirstLine(request);
+  switch (outcome.kind) {
+    case platform::HttpGetOutcome::Kind::kMalformedUrl:
+      return kErrorMalformedUrl;
+    case platform::HttpGetOutcome::Kind::kTransportFailure:
+      return kErrorServerError;
+    case platform::HttpGetOutcome::Kind::kTlsFailure:
+      return TlsErrorText(outcome.tls_failure);
+    case platform::HttpGetOutcome::Kind::kStatus:
+      break;
+  }
+  return outcome.status == 200 ? UpToFirstNul(outcome.first_line) : HttpStatusErrorText(outcome.status);
 }
 
 }  // namespace
@@ -49,25 +91,17 @@ std::string EscapeForRequestLine(std::string_view url) {
   return escaped;
 }
 
-std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::milliseconds timeout) {
-  platform::HttpGetRequest request;
-  request.url = EscapeForRequestLine(url);
-  request.port = port;
-  // The header line is kept scrambled in the program and unscrambled afresh for every request.
-  request.extra_header_line = UnscrambleText(provider::kScrambledClientHeaderLine);
-  request.timeout = timeout;
-  request.whole_limit = WholeExchangeLimit(timeout);
+bool IsTlsErrorText(std::string_view answer) {
+  constexpr std::string_view kStem = "Error:Secure connection failed";
+  return answer.starts_with(kStem);
+}
 
-  const platform::HttpGetOutcome outcome = platform::HttpGetFirstLine(request);
-  switch (outcome.kind) {
-    case platform::HttpGetOutcome::Kind::kMalformedUrl:
-      return kErrorMalformedUrl;
-    case platform::HttpGetOutcome::Kind::kTransportFailure:
-      return kErrorServerError;
-    case platform::HttpGetOutcome::Kind::kStatus:
-      break;
-  }
-  return outcome.status == 200 ? UpToFirstNul(outcome.first_line) : HttpStatusErrorText(outcome.status);
+std::string HttpGetLine(std::string_view url, std::uint16_t port, std::chrono::milliseconds timeout) {
+  return GetLine(url, /*secure=*/false, port, timeout);
+}
+
+std::string HttpsGetLine(std::string_view url, std::chrono::milliseconds timeout) {
+  return GetLine(url, /*secure=*/true, kDefaultPort(UrlScheme::kHttps), timeout);
 }
 
 std::string OpenUrlLine(std::string_view url, std::chrono::milliseconds timeout) {

@@ -36,6 +36,11 @@ inline constexpr char kErrorServerError[] = "Error:Server Error.";
 [[nodiscard]] std::string HttpGetLine(std::string_view url, std::uint16_t port,
                                       std::chrono::milliseconds timeout = kHttpGetLineTimeout);
 
+// The same over HTTPS to port 443: url is an absolute "https://" URL (any other is
+// kErrorMalformedUrl). A connection whose certificate or TLS version does not pass gives the
+// TlsErrorText of its failure, and nothing is sent over it.
+[[nodiscard]] std::string HttpsGetLine(std::string_view url, std::chrono::milliseconds timeout = kHttpGetLineTimeout);
+
 // Fetches any URL the platform's URL opener accepts, directly (no proxy), without the client
 // header line and without looking at the status; the first body line (cut at a NUL byte as
 // HttpGetLine's is), or empty text on failure. The URL goes out escaped as HttpGetLine's does.
@@ -47,6 +52,18 @@ inline constexpr char kErrorServerError[] = "Error:Server Error.";
 // fragment) and send neither the rest of the query nor the password in it, and WinInet turns a
 // backslash into a slash. Nothing else is changed, '%' included.
 [[nodiscard]] std::string EscapeForRequestLine(std::string_view url);
+
+inline constexpr char kErrorTlsUntrusted[] =
+    "Error:Secure connection failed: the server's certificate is not from an authority this system trusts.";
+inline constexpr char kErrorTlsExpired[] =
+    "Error:Secure connection failed: the server's certificate has expired or is not valid yet.";
+inline constexpr char kErrorTlsWrongName[] =
+    "Error:Secure connection failed: the server's certificate is for another name.";
+inline constexpr char kErrorTlsNoTls[] = "Error:Secure connection failed: the server offers no TLS 1.2 or newer.";
+inline constexpr char kErrorTlsOther[] = "Error:Secure connection failed.";
+
+// True for the texts of a failed secure connection, all of which begin as kErrorTlsOther does.
+[[nodiscard]] bool IsTlsErrorText(std::string_view answer);
 
 // The result text for a status other than 200.
 [[nodiscard]] std::string HttpStatusErrorText(int status);

@@ -25,7 +25,7 @@ bool HasUnsafeByte(std::string_view text) {
   });
 }
 
-bool StartsWithHttpScheme(std::string_view url) { return EqualsIgnoringCase(url.substr(0, 7), "http://"); }
+std::string_view SchemePrefix(UrlScheme scheme) { return scheme == UrlScheme::kHttps ? "https://" : "http://"; }
 
 // Host and optional ":port" of the authority, user information already dropped.
 bool SplitHostAndPort(std::string_view authority, HttpUrl& url) {
@@ -57,13 +57,15 @@ bool SplitHostAndPort(std::string_view authority, HttpUrl& url) {
 
 }  // namespace
 
-std::optional<HttpUrl> CrackHttpUrl(std::string_view text) {
-  if (!StartsWithHttpScheme(text) || HasUnsafeByte(text)) return std::nullopt;
-  text.remove_prefix(7);
+std::optional<HttpUrl> CrackHttpUrl(std::string_view text, UrlScheme scheme) {
+  const std::string_view prefix = SchemePrefix(scheme);
+  if (!EqualsIgnoringCase(text.substr(0, prefix.size()), prefix) || HasUnsafeByte(text)) return std::nullopt;
+  text.remove_prefix(prefix.size());
   text = text.substr(0, text.find('#'));
   const auto authority_end = text.find_first_of("/?");
   std::string_view authority = text.substr(0, authority_end);
   HttpUrl url;
+  url.port = kDefaultPort(scheme);
   if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
     url.user_info = authority.substr(0, at);
     authority.remove_prefix(at + 1);
@@ -74,9 +76,9 @@ std::optional<HttpUrl> CrackHttpUrl(std::string_view text) {
   return url;
 }
 
-std::string HttpAuthority(std::string_view host, std::uint16_t port) {
+std::string HttpAuthority(std::string_view host, std::uint16_t port, UrlScheme scheme) {
   std::string authority = host.find(':') == std::string_view::npos ? std::string(host) : "[" + std::string(host) + "]";
-  if (port != 80) authority += ":" + std::to_string(port);
+  if (port != kDefaultPort(scheme)) authority += ":" + std::to_string(port);
   return authority;
 }
 

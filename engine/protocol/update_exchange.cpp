@@ -25,9 +25,16 @@ std::uint16_t ReadServerPort(const CSettingsFile& settings) {
   return static_cast<std::uint16_t>(port);
 }
 
+std::string SecureFormOf(std::string_view url) {
+  constexpr std::string_view kPlain = "http://";
+  if (!url.starts_with(kPlain)) return std::string(url);
+  return "https://" + std::string(url.substr(kPlain.size()));
+}
+
 std::string SendUpdateRequest(const CSettingsFile& settings, std::string_view url,
                               std::chrono::milliseconds timeout) {
   if (!IsSafeInRequestLine(url)) return kErrorMalformedUrl;
+  if (settings.ReadBool(keys::kUseHttps.name, false)) return HttpsGetLine(SecureFormOf(url), timeout);
   return HttpGetLine(url, ReadServerPort(settings), timeout);
 }
 

@@ -17,8 +17,13 @@ namespace zelquo {
 // The stored "serverport"; 80 when it is absent or is no TCP port (0, negative, above 65535).
 [[nodiscard]] std::uint16_t ReadServerPort(const CSettingsFile& settings);
 
-// Sends an update or location-check URL with HttpGetLine to ReadServerPort(settings) and
-// returns the answer text: the first line of a 200 answer or a text beginning "Error". A URL
+// The URL as it goes out when "usehttps" is on: its "http://" (the form the URL builders make)
+// becomes "https://". Any other URL is returned as it is.
+[[nodiscard]] std::string SecureFormOf(std::string_view url);
+
+// Sends an update, account-check or location-check URL with HttpGetLine to
+// ReadServerPort(settings), or, when "usehttps" is on, in its SecureFormOf with HttpsGetLine to
+// port 443 ("serverport" does not apply then), and returns the answer text: the first line of a 200 answer or a text beginning "Error". A URL
 // with a control byte or DEL in it (a value typed with one) is not sent: it would break the
 // request line or add header lines, so it gives kErrorMalformedUrl. A space goes out as %20.
 [[nodiscard]] std::string SendUpdateRequest(const CSettingsFile& settings, std::string_view url,

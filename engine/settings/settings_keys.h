@@ -48,6 +48,8 @@ inline constexpr TextKey kStaticOctet3{"three", ""};
 inline constexpr TextKey kStaticOctet4{"four", ""};
 inline constexpr TextKey kIpAddress{"ipaddress", ""};
 inline constexpr IntKey kServerPort{"serverport", 80};
+// A flag, read with ReadBool: the provider's requests go over HTTPS to port 443.
+inline constexpr TextKey kUseHttps{"usehttps", ""};
 inline constexpr TextKey kMacId{"macid", ""};
 inline constexpr IntKey kMacIpMethod{"macipmethod", 0};
 

@@ -35,6 +35,19 @@ TEST(CrackHttpUrlTest, TakesTheFormsThisClientSends) {
   EXPECT_EQ(HttpAuthority("::1", 81), "[::1]:81");
 }
 
+// An https URL is taken only where the caller asks for one, and then its default port is 443.
+TEST(CrackHttpUrlTest, TakesHttpsOnlyWhenAsked) {
+  const auto url = CrackHttpUrl("HTTPS://dynupdate.zelquo.net/nic/update?x", UrlScheme::kHttps);
+  ASSERT_TRUE(url);
+  EXPECT_EQ(url->host, "dynupdate.zelquo.net");
+  EXPECT_EQ(url->port, 443);
+  EXPECT_EQ(url->target, "/nic/update?x");
+  EXPECT_FALSE(CrackHttpUrl("http://h/", UrlScheme::kHttps));
+  EXPECT_FALSE(CrackHttpUrl("https://h/a\r\nX: 1", UrlScheme::kHttps));
+  EXPECT_EQ(HttpAuthority("h", 443, UrlScheme::kHttps), "h");
+  EXPECT_EQ(HttpAuthority("h", 80, UrlScheme::kHttps), "h:80");
+}
+
 // Refused URLs include every one that could add a line to the request it travels in.
 TEST(CrackHttpUrlTest, RefusesOtherSchemesBadAuthoritiesAndLineBreaks) {
   for (const char* url :

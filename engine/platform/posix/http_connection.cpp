@@ -24,6 +24,16 @@ void SetPort(Address& address, std::uint16_t port) {
 
 }  // namespace
 
+CHttpConnection::CHttpConnection(std::chrono::milliseconds phase_timeout, Clock::time_point deadline)
+    : phase_timeout_(phase_timeout), deadline_(deadline) {}
+
+CHttpConnection::~CHttpConnection() = default;
+
+CTlsSession::Handshake CHttpConnection::StartTls(const std::string& host) {
+  tls_ = std::make_unique<CTlsSession>(fd_.Get(), [this](short events) { return WaitFor(events); });
+  return tls_->Start(host);
+}
+
 bool CHttpConnection::WaitFor(short events) const {
   const auto until = std::min(Clock::now() + phase_timeout_, deadline_);
   for (;;) {
@@ -59,6 +69,7 @@ bool CHttpConnection::Connect(const std::string& host, std::uint16_t port) {
 }
 
 bool CHttpConnection::SendAll(std::string_view bytes) {
+  if (tls_) return tls_->SendAll(bytes);
   while (!bytes.empty()) {
     const ssize_t sent = ::send(fd_.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (sent > 0) {
@@ -76,6 +87,7 @@ bool CHttpConnection::SendAll(std::string_view bytes) {
 
 // Waits before reading: an answer is seldom there the moment it is asked for.
 long CHttpConnection::Receive(char* buffer, std::size_t size) {
+  if (tls_) return Clock::now() >= deadline_ ? -1 : tls_->Receive(buffer, size);
   for (;;) {
     if (Clock::now() >= deadline_ || !WaitFor(POLLIN)) return -1;
     const ssize_t got = ::recv(fd_.Get(), buffer, size, 0);

@@ -81,8 +81,10 @@ bool IsExemptFromProxy(std::string_view host, std::string_view no_proxy) {
   return false;
 }
 
-ProxyChoice ChooseProxy(std::string_view host, const EnvironmentReader& read_variable) {
-  const std::string setting = FirstSet(read_variable, {"http_proxy", "all_proxy", "ALL_PROXY"});
+ProxyChoice ChooseProxy(std::string_view host, const EnvironmentReader& read_variable, UrlScheme scheme) {
+  const std::string setting =
+      scheme == UrlScheme::kHttps ? FirstSet(read_variable, {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+                                  : FirstSet(read_variable, {"http_proxy", "all_proxy", "ALL_PROXY"});
   if (setting.empty() || IsExemptFromProxy(host, FirstSet(read_variable, {"no_proxy", "NO_PROXY"}))) {
     return {};
   }
@@ -91,6 +93,6 @@ ProxyChoice ChooseProxy(std::string_view host, const EnvironmentReader& read_var
   return {ProxyChoice::Kind::kHttpProxy, *proxy};
 }
 
-ProxyChoice ChooseProxy(std::string_view host) { return ChooseProxy(host, ReadEnvironment); }
+ProxyChoice ChooseProxy(std::string_view host, UrlScheme scheme) { return ChooseProxy(host, ReadEnvironment, scheme); }
 
 }  // namespace zelquo::platform

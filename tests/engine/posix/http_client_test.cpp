@@ -24,8 +24,13 @@ TEST(ProxySettingsTest, ChoosesAsCommandLineClientsDo) {
     const char* proxy_host;
     std::uint16_t proxy_port;
     const char* credentials;
+    UrlScheme scheme = UrlScheme::kHttp;
   } kRows[] = {
       {{}, "h.example", Kind::kDirect, "", 0, ""},
+      // An https request has proxy variables of its own; http_proxy is not one of them.
+      {{{"http_proxy", "p:3128"}}, "h.example", Kind::kDirect, "", 0, "", UrlScheme::kHttps},
+      {{{"HTTPS_PROXY", "p:3128"}}, "h.example", Kind::kHttpProxy, "p", 3128, "", UrlScheme::kHttps},
+      {{{"https_proxy", "p:1"}, {"all_proxy", "q:2"}}, "h.example", Kind::kHttpProxy, "p", 1, "", UrlScheme::kHttps},
       {{{"HTTP_PROXY", "p:3128"}}, "h.example", Kind::kDirect, "", 0, ""},
       {{{"http_proxy", "p:3128"}}, "h.example", Kind::kHttpProxy, "p", 3128, ""},
       {{{"http_proxy", "http://proxy.lan/"}}, "h.example", Kind::kHttpProxy, "proxy.lan", 1080, ""},
@@ -45,7 +50,7 @@ TEST(ProxySettingsTest, ChoosesAsCommandLineClientsDo) {
       return found == row.environment.end() ? std::string() : found->second;
     };
     const std::string what = row.environment.empty() ? "(none)" : row.environment.begin()->second;
-    const ProxyChoice choice = ChooseProxy(row.host, read);
+    const ProxyChoice choice = ChooseProxy(row.host, read, row.scheme);
     EXPECT_EQ(choice.kind, row.kind) << what;
     if (row.kind != Kind::kHttpProxy) continue;
     EXPECT_EQ(choice.proxy.host, row.proxy_host) << what;

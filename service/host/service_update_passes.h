@@ -1,8 +1,8 @@
 // The update loop's passes as the service runs them: the program's settings file, sinks that
-// discard, the keep-running wait (which also cuts short a maintenance pause), and a custom command that runs only from a settings file that
-// administrators alone can change (a refusal goes to the event log). The wait also ends soon
-// after the system reports an address or route change. Each update sent and its
-// outcome, and a detection that found nothing, go to the event log, repeats folded. Where the
+// discard, the keep-running wait (which also cuts short a maintenance pause, and which news of
+// an address or route change ends early), and a custom command that runs only from a settings
+// file that administrators alone can change. Each update sent and its outcome, a refused
+// command and a detection that found nothing go to the event log, repeats folded. Where the
 // platform asks for it, a pass that finds no account logs once that the service waits for one.
 #pragma once
 

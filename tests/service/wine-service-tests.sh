@@ -391,6 +391,7 @@ check "... with a fourth stopped event" wait_event_count 0x0004 0x40000004 4
 # One start per row, one pass (the poll interval is ten minutes): the event's type and id, the
 # update API's answer, what is configured, and how the event's insertion string begins (Wine's
 # trace escapes its quotes).
+events_above() { [[ $(event_count "$1" "$2") -gt $3 ]]; }  # events_above TYPE ID COUNT
 stops=4
 while IFS='|' read -r type id answer names text; do
   start_standin "$answer"
@@ -402,7 +403,7 @@ while IFS='|' read -r type id answer names text; do
   printf '%s\r\n' '[Zelquo IP Update Client]' pollinterval=600 'password=n`^m`oI' "${names[@]}" >"$settings"
   before=$(event_count "$type" "$id")
   wine net start ZelquoIUCSvc >/dev/null 2>&1
-  check "\"$answer\" is reported as event $type $id" wait_until 15 test "$(event_count "$type" "$id")" -gt "$before"
+  check "\"$answer\" is reported as event $type $id" wait_until 15 events_above "$type" "$id" "$before"
   check "... $text" grep -qF "eventlog:ReportEventW L\"${text//\"/\\\"}" "$session_log"
   wine net stop ZelquoIUCSvc >/dev/null 2>&1
   stops=$((stops + 1))

@@ -38,6 +38,9 @@ class CGuiState {
   // Sleeps in one-second steps, at most `seconds` of them, while the wake flag is set; a cleared
   // flag is set again and the wait returns at once.
   void WaitForWakeUp(int seconds);
+  // Ends the wait under way (or the next one) without asking for a fresh update: the pass that
+  // follows is an ordinary one.
+  void WakeUp() { wake_flag_.store(0); }
 
   [[nodiscard]] static LocalClock SystemLocalTime();
   [[nodiscard]] static Sleep RealSleep();

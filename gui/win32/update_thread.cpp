@@ -1,6 +1,7 @@
 #include "update_thread.h"
 
 #include "client_app.h"
+#include "cycle/network_change_waker.h"
 #include "cycle/thread_sockets.h"
 #include "gui_helpers.h"
 #include "message_dlg.h"
@@ -19,6 +20,9 @@ void CUpdateThread::UpdateLoop() {
   // On this thread, with no owner: the loop waits until the user has closed it.
   hooks.show_message = [](const std::string& text) { ShowMessage(text, nullptr); };
   CTrayUpdateLoop loop(app->State(), std::move(hooks));
+  // An address or route change ends the wait soon, as a fresh-update request would, but
+  // without one.
+  const CNetworkChangeWaker change_waker(OpenNetworkChangeSource(), [app] { app->State().WakeUp(); });
   loop.Start(ProgramSettings());
   for (;;) loop.Pass(ProgramSettings());
 }

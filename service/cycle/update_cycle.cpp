@@ -80,10 +80,18 @@ class CCycle {
   void Wait() const { context_.wait.Wait(settings_.Read(keys::kPollInterval)); }
 
   std::string Detect() const {
-    if (context_.detect) return context_.detect();
-    DetectionContext detection{settings_, sinks_.activity, /*retire_network_card_method=*/true,
-                               context_.ip_check_attempts, context_.http_timeout};
-    return DetectIpAddress(detection);
+    std::string address;
+    if (context_.detect) {
+      address = context_.detect();
+    } else {
+      DetectionContext detection{settings_, sinks_.activity, /*retire_network_card_method=*/true,
+                                 context_.ip_check_attempts, context_.http_timeout};
+      address = DetectIpAddress(detection);
+    }
+    if ((address.empty() || address == kDetectionAbort) && context_.reports.detection_failed) {
+      context_.reports.detection_failed(address);
+    }
+    return address;
   }
 
   UpdateRequest NewRequest(RequestKind kind) const {
@@ -106,9 +114,12 @@ class CCycle {
     const UpdateResult result = InterpretAnswer(request, context_.program, answer);
     if (!result.message.empty()) sinks_.Activity(result.message);
     settled_ = SettledAfter(result.settles, settled_);
+    // Forgotten before the report, so that the report can say whether it was.
+    const bool forgotten =
+        result.side_effect == SideEffect::kForgetPassword && ForgetPassword(settings_, stored_password_);
+    if (context_.reports.exchanged) context_.reports.exchanged(ExchangeReport{request, answer, result, forgotten});
     switch (result.side_effect) {
       case SideEffect::kForgetPassword:
-        ForgetPassword(settings_, stored_password_);
         break;
       case SideEffect::kPause:
         sinks_.Status(result.status_line);

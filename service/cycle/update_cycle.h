@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "change_check/route_tracer.h"
@@ -44,6 +45,23 @@ struct CycleHooks {
   std::function<void()> outdated_notice; // the provider called this client outdated
 };
 
+// One exchange as the service logs it: the request as sent, the provider's answer text (an
+// "Error..." text when the exchange failed) and its reading.
+struct ExchangeReport {
+  const UpdateRequest& request;
+  std::string_view answer;
+  const UpdateResult& result;
+  bool password_forgotten = false;  // a refusal emptied the stored password
+};
+
+// What the service logs of a cycle; the tray program leaves both empty.
+struct CycleReports {
+  // Each exchange, before its side effect (a "911" pause) begins.
+  std::function<void(const ExchangeReport& report)> exchanged;
+  // A detection that found no address ("") or failed ("abort").
+  std::function<void(const std::string& address)> detection_failed;
+};
+
 struct UpdateCycleContext {
   UpdateCycleContext(const CSettingsFile& settings_file, PollIntervalWait& poll_wait, ProtocolProgram for_program)
       : settings(settings_file), program(for_program), wait(poll_wait) {}
@@ -54,6 +72,7 @@ struct UpdateCycleContext {
   MessageSinks sinks;  // the service's discard
   CustomCommandPolicy command;
   CycleHooks hooks;
+  CycleReports reports;
 
   // Seams with the production defaults.
   MinuteOfDayClock minute_of_day = SystemMinuteOfDayClock();

@@ -19,6 +19,9 @@ bool HasAccount(const CSettingsFile& settings) {
 
 void CServiceUpdatePasses::Start() {
   sockets_ = std::make_unique<CThreadSockets>();
+  if (open_change_source_) {
+    change_waker_ = std::make_unique<CNetworkChangeWaker>(open_change_source_(), [this] { keep_running_.Wake(); });
+  }
   BeginUpdateLoop(ProgramSettings());
 }
 
@@ -30,10 +33,15 @@ void CServiceUpdatePasses::Pass(PollIntervalWait& wait) {
   // stop, would otherwise wait out the rest of it.
   context.sleep = [this](std::chrono::milliseconds duration) { keep_running_.WaitWhileSet(duration); };
   context.command.refusal = [](const CSettingsFile& file) { return CommandFileRefusal(file.Path()); };
-  context.command.refused = [this](const std::string& reason) {
-    if (event_log_ != nullptr) event_log_->LogEvent(EventType::kWarning, message_ids::kCustomCommandRefused, reason);
-  };
+  context.command.refused = [this](const std::string& reason) { Log(CommandRefusalLogEntry(reason)); };
+  context.reports.exchanged = [this](const ExchangeReport& report) { Log(ExchangeLogEntry(report)); };
+  context.reports.detection_failed = [this](const std::string& address) { Log(DetectionLogEntry(address)); };
   RunUpdatePass(context, loop_state_);
+}
+
+void CServiceUpdatePasses::Log(const ServiceLogEntry& entry) {
+  if (event_log_ == nullptr) return;
+  if (const auto admitted = folding_.Admit(entry)) event_log_->LogEvent(admitted->type, admitted->id, admitted->text);
 }
 
 void CServiceUpdatePasses::NoteMissingAccount(const CSettingsFile& settings) {

@@ -1,4 +1,4 @@
-// The shared GUI state: the wait that a fresh-update request ends, and the two texts under
+// The shared GUI state: the wait that a fresh-update request or a network change ends, and the two texts under
 // writers and readers on several threads (the ThreadSanitizer run checks the lock).
 #include "logic/gui_state.h"
 
@@ -33,6 +33,16 @@ TEST(GuiStateTest, AFreshUpdateRequestEndsOneWaitAndResetsTheChangeCheck) {
   EXPECT_EQ(slept_seconds, 3) << "the requested update ends the wait at once";
   state.WaitForWakeUp(2);
   EXPECT_EQ(slept_seconds, 5) << "and only that one wait";
+}
+
+// A network change, on the listener's thread, ends one wait of the update thread.
+TEST(GuiStateTest, ANetworkWakeUpFromAnotherThreadEndsOneWait) {
+  int slept_seconds = 0;
+  CGuiState state([] { return std::tm{}; }, [&](std::chrono::milliseconds d) { slept_seconds += int(d / 1s); });
+  std::thread([&] { state.WakeUp(); }).join();
+  state.WaitForWakeUp(60);
+  state.WaitForWakeUp(2);
+  EXPECT_EQ(slept_seconds, 2);
 }
 
 TEST(GuiStateTest, TextsWrittenAndReadOnSeveralThreads) {

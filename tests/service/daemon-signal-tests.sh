@@ -59,7 +59,7 @@ listener_pid=$!
 for _ in $(seq 50); do grep -q '#ready' "$syslog_file" 2>/dev/null && break; sleep 0.1; done
 
 # Messages arrive as "<PRI>Mon dd hh:mm:ss zelquoiucsvc[PID]: text"; daemon facility (3 << 3)
-# with info (6) is 30, with error (3) is 27.
+# with info (6) is 30, with warning (4) 28, with error (3) 27.
 messages() { sed -n 's/^<\([0-9]*\)>.* zelquoiucsvc\[[0-9]*\]: /\1 /p' "$syslog_file"; }
 wait_message() {  # wait_message "PRI text" SECONDS
   local deadline=$((SECONDS + $2))
@@ -250,8 +250,12 @@ check "the settings file kept its owner and mode through the writes" \
 stop_and_time TERM
 check "SIGTERM stops it (status $status)" test "$status" -eq 0
 check "... with a third stopped message" test "$(sleep 0.2; count_messages "$stopped")" -eq 3
-check "the warning was the only message beyond the life cycle and the waits for an account" \
-  test "$(messages | grep -vxF -e "$started" -e "$paused" -e "$continued" -e "$stopped" -e "$waiting")" == "$refused"
+good_sent='30 Update sent: home.example.net with 203.0.113.77, answer "good 203.0.113.77"'
+check "each good answer for the same name and address was logged once: repeats are folded" \
+  test "$(count_messages "$good_sent")" -eq 1
+check "beyond the life cycle and the waits for an account: that update, then the warning" \
+  test "$(messages | grep -vxF -e "$started" -e "$paused" -e "$continued" -e "$stopped" -e "$waiting" | tr '\n' '|')" \
+  == "$good_sent|$refused|"
 
 # SIGHUP ends the wait between passes: with a ten-minute poll interval, fresh-update keys written
 # by hand wait for the next pass until the signal comes; then the update goes out at once.
@@ -326,5 +330,41 @@ stop_within INT
 check "SIGINT while it runs stops the program within 2 s (took $took ms, status $status)" \
   test "$took" -lt 2000 -a "$status" -eq 0
 check "... and ends the command" wait_until 2 bash -c "! kill -0 $sleeper_pid 2>/dev/null"
+
+# --- What it logs of each answer ------------------------------------------------------------
+# One start per row, one pass (the poll interval is ten minutes): the IP-check server's answer,
+# the update API's, what is configured, and the line that must reach syslog (whole, or its start
+# when it ends in "...").
+line_starting() { messages | awk -v p="$1" 'index($0, p) == 1 {found = 1} END {exit !found}'; }
+while IFS='|' read -r ip_answer update_answer names expected; do
+  restart_standin "/ipcheck.asp 200 $ip_answer" "/nic/update 200 $update_answer"
+  if [[ $names == alias ]]; then
+    names=(numofdomainnames=0 numofaliases=1 alias_alias1=www alias_domain_name1=home.example.net)
+  else
+    names=(numofdomainnames=1 domain_name1=home.example.net)
+  fi
+  printf '%s\n' '[Zelquo IP Update Client]' pollinterval=600 'password=n`^m`oI' "${names[@]}" >"$settings"
+  start_daemon
+  if [[ $expected == *... ]]; then
+    check "\"$update_answer\" is logged: ${expected:0:90}" wait_until 8 line_starting "${expected%...}"
+  else
+    check "\"$update_answer\" is logged: ${expected:0:90}" wait_message "$expected" 8
+  fi
+  stop_within TERM
+done <<'ROWS'
+ip203.0.113.77|good 203.0.113.77|host|30 Update sent: home.example.net with 203.0.113.77, answer "good 203.0.113.77"
+ip203.0.113.77|nochg|host|30 Update sent: home.example.net with 203.0.113.77, answer "nochg"
+ip203.0.113.77|badauth|host|28 Update not done: home.example.net with 203.0.113.77, answer "badauth": [badauth] Authentication failed for domain name home.example.net. The stored password was cleared; no update is sent until it is entered again.
+ip203.0.113.77|nohost|host|28 Update not done: home.example.net with 203.0.113.77, answer "nohost": [nohost] Domain name home.example.net is invalid!...
+ip203.0.113.77|abuse|host|28 Update not done: home.example.net with 203.0.113.77, answer "abuse": [abuse]...
+ip203.0.113.77|notfqdn|host|28 Update not done: home.example.net with 203.0.113.77, answer "notfqdn": [notfqdn]...
+ip203.0.113.77|numhost|host|28 Update not done: home.example.net with 203.0.113.77, answer "numhost": [numhost]...
+ip203.0.113.77|!donator|host|28 Update not done: home.example.net with 203.0.113.77, answer "!donator": [!donator]...
+ip203.0.113.77|noalias|alias|28 Update not done: www.home.example.net with 203.0.113.77, answer "noalias": [noalias] Alias www.home.example.net does not exist!...
+ip203.0.113.77|911|host|28 Updates paused: home.example.net with 203.0.113.77, answer "911"; the provider is in maintenance, updates pause for 10 minutes
+ip203.0.113.77|oldversion|host|28 The provider calls this client outdated: home.example.net with 203.0.113.77, answer "oldversion"
+ip203.0.113.77|close|host|27 Update failed: home.example.net with 203.0.113.77: Error...
+no address here|good 203.0.113.5|host|28 Address detection failed: no address found; the update goes without one and the provider takes the sender's
+ROWS
 
 zq_checks_passed

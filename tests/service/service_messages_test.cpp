@@ -29,7 +29,7 @@ TEST(ServiceMessages, SeverityBitsMatchTheEventType) {
     const auto expected = message.type == EventType::kError ? 3u : message.type == EventType::kWarning ? 2u : 1u;
     EXPECT_EQ(severity, expected) << std::hex << message.id;
   }
-  EXPECT_EQ(ids.size(), 13u);
+  EXPECT_EQ(ids.size(), 19u);
 }
 
 }  // namespace

@@ -275,6 +275,44 @@ TEST_F(UpdateCycleTest, AFailedNetworkCardDetectionSkipsEveryName) {
   EXPECT_EQ(status_.back(), "IP update failed...");
 }
 
+// What the service logs: each exchange, heard before a "911" pause begins and after a refusal
+// forgot the password, and each detection that found nothing.
+TEST_F(UpdateCycleTest, ReportsEachExchangeBeforeItsPauseAndEachEmptyDetection) {
+  struct Heard {
+    std::string target, ipv4, answer;
+    AnswerCode code;
+    bool forgotten;
+    std::size_t sleeps_before;
+  };
+  std::vector<Heard> heard;
+  std::vector<std::string> failed_detections;
+  context_.reports.exchanged = [&](const ExchangeReport& report) {
+    heard.push_back({report.request.alias + report.request.host_name, report.request.ipv4, std::string(report.answer),
+                     report.result.code, report.password_forgotten, sleeps_.size()});
+  };
+  context_.reports.detection_failed = [&](const std::string& address) { failed_detections.push_back(address); };
+  AddHosts({"home.example.org"});
+  AddAlias("www", "home.example.org");
+  server_.QueueReplies("/nic/update", {standin::Text("911"), standin::Text("badauth")});
+  detected_ = "";
+  Cycle();
+  ASSERT_EQ(heard.size(), 2u);
+  EXPECT_EQ(heard[0].target, "home.example.org");
+  EXPECT_EQ(heard[0].answer, "911");
+  EXPECT_EQ(heard[0].sleeps_before, 0u) << "the pause is logged as it begins";
+  EXPECT_EQ(heard[1].target, "wwwhome.example.org");
+  EXPECT_EQ(heard[1].code, AnswerCode::kBadAuth);
+  EXPECT_TRUE(heard[1].forgotten);
+  EXPECT_EQ(heard[1].ipv4, "");
+  EXPECT_EQ(failed_detections, (std::vector<std::string>{"", ""})) << "each name asks again";
+
+  settings_.Write(keys::kPassword, ScrambleText("secret"));
+  detected_ = "abort";
+  Cycle();
+  EXPECT_EQ(heard.size(), 2u) << "nothing was sent";
+  EXPECT_EQ(failed_detections.back(), "abort");
+}
+
 TEST_F(UpdateCycleTest, ARefusedLocationIsDroppedBeforeTheAccountRequest) {
   settings_.Write(keys::kUsername, "alice");
   settings_.Write(keys::kLocation, "office");

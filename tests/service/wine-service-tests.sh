@@ -386,6 +386,43 @@ wine net stop ZelquoIUCSvc >/dev/null 2>&1
 check "net stop after the updates succeeds" test $? -eq 0
 check "the service reaches stopped" wait_state 1 5
 check "... with a fourth stopped event" wait_event_count 0x0004 0x40000004 4
+
+# --- What it logs of each answer ------------------------------------------------------------
+# One start per row, one pass (the poll interval is ten minutes): the event's type and id, the
+# update API's answer, what is configured, and how the event's insertion string begins (Wine's
+# trace escapes its quotes).
+events_above() { [[ $(event_count "$1" "$2") -gt $3 ]]; }  # events_above TYPE ID COUNT
+stops=4
+while IFS='|' read -r type id answer names text; do
+  start_standin "$answer"
+  if [[ $names == alias ]]; then
+    names=(numofdomainnames=0 numofaliases=1 alias_alias1=www alias_domain_name1=home.example.net)
+  else
+    names=(numofdomainnames=1 domain_name1=home.example.net)
+  fi
+  printf '%s\r\n' '[Zelquo IP Update Client]' pollinterval=600 'password=n`^m`oI' "${names[@]}" >"$settings"
+  before=$(event_count "$type" "$id")
+  wine net start ZelquoIUCSvc >/dev/null 2>&1
+  check "\"$answer\" is reported as event $type $id" wait_until 15 events_above "$type" "$id" "$before"
+  check "... $text" grep -qF "eventlog:ReportEventW L\"${text//\"/\\\"}" "$session_log"
+  wine net stop ZelquoIUCSvc >/dev/null 2>&1
+  stops=$((stops + 1))
+  wait_event_count 0x0004 0x40000004 "$stops"
+  wait_state 1 5
+done <<'ROWS'
+0x0004|0x4000000e|good 203.0.113.77|host|home.example.net with 203.0.113.77, answer "good 203.0.113.77"
+0x0004|0x4000000e|nochg|host|home.example.net with 203.0.113.77, answer "nochg"
+0x0002|0x8000000f|badauth|host|home.example.net with 203.0.113.77, answer "badauth": [badauth] Authentication failed for domain name home.example.net. The stored password was cleared
+0x0002|0x8000000f|nohost|host|home.example.net with 203.0.113.77, answer "nohost": [nohost]
+0x0002|0x8000000f|abuse|host|home.example.net with 203.0.113.77, answer "abuse": [abuse]
+0x0002|0x8000000f|notfqdn|host|home.example.net with 203.0.113.77, answer "notfqdn": [notfqdn]
+0x0002|0x8000000f|numhost|host|home.example.net with 203.0.113.77, answer "numhost": [numhost]
+0x0002|0x8000000f|!donator|host|home.example.net with 203.0.113.77, answer "!donator": [!donator]
+0x0002|0x8000000f|noalias|alias|www.home.example.net with 203.0.113.77, answer "noalias": [noalias]
+0x0002|0x80000011|911|host|home.example.net with 203.0.113.77, answer "911"; the provider is in maintenance, updates pause for 10 minutes
+0x0002|0x80000012|oldversion|host|home.example.net with 203.0.113.77, answer "oldversion"
+0x0001|0xc0000010|close|host|home.example.net with 203.0.113.77: Error
+ROWS
 kill "$standin_pid" 2>/dev/null
 wait "$standin_pid" 2>/dev/null
 standin_pid=

@@ -343,6 +343,10 @@ std::optional<std::array<int, 4>> ParseAddress(std::string_view text) {
 void PrintConnection(std::ostream& out, const ConnectionType& choice) {
   out << "Detection:   " << NameOf(choice.method).description;
   if (choice.method == IpMethodChoice::kStaticAddress) out << ' ' << AddressText(choice.static_address);
+  if (choice.use_https) {
+    out << "\nPort:        443 (HTTPS, the certificate checked; the port option does not apply)\n";
+    return;
+  }
   out << "\nPort:        " << (choice.use_alternative_port ? kAlternativeUpdatePort : kDefaultUpdatePort) << '\n';
 }
 
@@ -355,11 +359,17 @@ int RunConnection(CCommandRun& run, const Arguments& arguments) {
   std::optional<IpMethodChoice> method;
   std::optional<std::array<int, 4>> address;
   std::optional<bool> alternative_port;
+  std::optional<bool> https;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--port-8245" || argument == "--port-80") {
       if (alternative_port) return run.UsageError("give one port option");
       alternative_port = argument == "--port-8245";
+      continue;
+    }
+    if (argument == "--https" || argument == "--no-https") {
+      if (https) return run.UsageError("give one of --https and --no-https");
+      https = argument == "--https";
       continue;
     }
     const MethodName* chosen = nullptr;
@@ -381,7 +391,11 @@ int RunConnection(CCommandRun& run, const Arguments& arguments) {
   if (method) choice.method = *method;
   if (address) choice.static_address = *address;
   if (alternative_port) choice.use_alternative_port = *alternative_port;
+  if (https) choice.use_https = *https;
   SaveConnectionType(run.Context(), choice);
+  if (alternative_port && choice.use_https) {
+    run.Out() << "The port option is kept, but does not apply while HTTPS is on: updates go to port 443.\n";
+  }
   return run.Finish();
 }
 
@@ -536,11 +550,14 @@ constexpr Subcommand kSubcommands[] = {
      "Lists, adds or removes aliases. An alias is listed, checked and removed joined to its host\n"
      "name by one '.'. Adding one asks the service for a fresh update.\n",
      &RunAliases},
-    {"connection", "connection [show]\nconnection [client | server | both | static A.B.C.D] [--port-8245 | --port-80]",
+    {"connection", "connection [show]\nconnection [client | server | both | static A.B.C.D] [--port-8245 | --port-80]"
+     " [--https | --no-https]",
      "how the address is found, and the port of the update requests",
      "client: this machine's own addresses; server: the address the provider's IP-check servers\n"
      "see (the default); both: the two together; static: always the given address. --port-8245\n"
-     "sends the updates to port 8245 instead of 80 (past an ISP's proxy). What is left out stays as\n"
+     "sends the updates to port 8245 instead of 80 (past an ISP's proxy). --https sends the\n"
+     "updates, with the password's digest, over HTTPS to port 443 with the provider's certificate\n"
+     "checked (the port option then does not apply); recommended. What is left out stays as\n"
      "stored. A change asks the service for a fresh update.\n",
      &RunConnection},
     {"ignore", "ignore list\nignore add TEXT\nignore remove TEXT", "addresses that detection passes over",

@@ -21,6 +21,7 @@ ConnectionType ReadConnectionType(const CSettingsFile& settings) {
     choice.static_address[i] = settings.ReadInt(kOctetKeys[i]->name, 0);
   }
   choice.use_alternative_port = settings.Read(keys::kServerPort) == kAlternativeUpdatePort;
+  choice.use_https = settings.ReadBool(keys::kUseHttps.name, false);
   return choice;
 }
 
@@ -35,6 +36,9 @@ void SaveConnectionType(const PageContext& context, const ConnectionType& choice
     settings.Write(keys::kIpAddress, "");
   }
   settings.Write(keys::kServerPort, choice.use_alternative_port ? kAlternativeUpdatePort : kDefaultUpdatePort);
+  if (choice.use_https != settings.ReadBool(keys::kUseHttps.name, false)) {
+    settings.Write(keys::kUseHttps, choice.use_https ? "1" : "0");
+  }
   context.RequestFreshUpdate();
 }
 

@@ -1,5 +1,5 @@
-// The Connection Type page's logic: the detection method, the static address and the port
-// option as the page shows them, and what its Save writes.
+// The Connection Type page's logic: the detection method, the static address, the port option
+// and HTTPS as the page shows them, and what its Save writes.
 #pragma once
 
 #include <array>
@@ -19,12 +19,14 @@ struct ConnectionType {
   IpMethodChoice method = IpMethodChoice::kServerSide;
   std::array<int, 4> static_address{};  // first octet first
   bool use_alternative_port = false;
+  bool use_https = false;  // the provider's requests over HTTPS to 443; the port option then does not apply
 };
 
 // An unknown stored method reads as server side.
 [[nodiscard]] ConnectionType ReadConnectionType(const CSettingsFile& settings);
 // Writes the method, then the static address (static method) or an empty "ipaddress" (every
-// other method), then the port, then requests a fresh update.
+// other method), then the port, then "usehttps" where it changes (a file that never had it on
+// does not get the key), then requests a fresh update.
 void SaveConnectionType(const PageContext& context, const ConnectionType& choice);
 
 }  // namespace zelquo::gui

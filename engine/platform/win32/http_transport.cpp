@@ -181,7 +181,7 @@ struct CrackedUrl {
   std::string object;  // path and query, as written
 };
 
-CrackedUrl CrackHttpUrl(const std::string& url) {
+CrackedUrl CrackHttpUrl(const std::string& url, bool secure) {
   CrackedUrl cracked;
   char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
   // The path and the query are as long as the URL allows, not INTERNET_MAX_PATH_LENGTH: a long
@@ -197,12 +197,33 @@ CrackedUrl CrackHttpUrl(const std::string& url) {
   parts.lpszExtraInfo = extra.data();
   parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
   if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return cracked;
-  if (parts.nScheme != INTERNET_SCHEME_HTTP || host[0] == '\0') return cracked;
+  if (parts.nScheme != (secure ? INTERNET_SCHEME_HTTPS : INTERNET_SCHEME_HTTP) || host[0] == '\0') return cracked;
   cracked.ok = true;
   cracked.host = host;
   cracked.object = std::string(path.c_str()) + extra.c_str();
   if (cracked.object.empty()) cracked.object = "/";
   return cracked;
+}
+
+// WinInet's certificate and channel errors, as the engine names them; nothing for any other error.
+std::optional<TlsFailure> TlsFailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+      return TlsFailure::kUntrusted;
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+      return TlsFailure::kExpired;
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+      return TlsFailure::kWrongName;
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+      return TlsFailure::kNoTls;
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -215,14 +236,16 @@ HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   if (!session) return {Kind::kTransportFailure, 0, {}};
   SetTimeouts(session.Get(), request.timeout);
 
-  const CrackedUrl url = CrackHttpUrl(request.url);
+  const CrackedUrl url = CrackHttpUrl(request.url, request.secure);
   if (!url.ok) return {Kind::kMalformedUrl, 0, {}};
 
   CInternetHandle connection(InternetConnectA(session.Get(), url.host.c_str(), request.port, "", "",
                                               INTERNET_SERVICE_HTTP, 0, kContext));
   if (!connection) return {Kind::kTransportFailure, 0, {}};
+  // A secure request keeps every certificate check WinInet makes: no INTERNET_FLAG_IGNORE_* flag.
+  const DWORD flags = kHttpGetFlags | (request.secure ? INTERNET_FLAG_SECURE : 0);
   CInternetHandle file(HttpOpenRequestA(connection.Get(), "GET", url.object.c_str(), nullptr, nullptr,
-                                        nullptr, kHttpGetFlags, kContext));
+                                        nullptr, flags, kContext));
   if (!file) return {Kind::kTransportFailure, 0, {}};
   // Declared after the handles, so that it is stopped before any of them is closed. The request
   // handle is the one every later call (connect, send, head and body) blocks on.
@@ -236,6 +259,8 @@ HttpGetOutcome HttpGetFirstLine(const HttpGetRequest& request) {
   HttpAddRequestHeadersA(file.Get(), header.c_str(), static_cast<DWORD>(header.size()),
                          HTTP_ADDREQ_FLAG_ADD_IF_NEW);
   if (!HttpSendRequestA(file.Get(), nullptr, 0, nullptr, 0) || watchdog.Fired()) {
+    const std::optional<TlsFailure> refusal = request.secure ? TlsFailureOf(GetLastError()) : std::nullopt;
+    if (refusal && !watchdog.Fired()) return {Kind::kTlsFailure, 0, {}, *refusal};
     return {Kind::kTransportFailure, 0, {}};
   }
 

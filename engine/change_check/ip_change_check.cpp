@@ -7,6 +7,7 @@
 #include <string>
 
 #include "detection/detect_ip.h"
+#include "detection/detect_ipv6.h"
 #include "detection/local_addresses.h"
 
 namespace zelquo {
@@ -18,6 +19,7 @@ constexpr int kTraceWindowMinutes = 5;    // confirmed more recently than this: 
 constexpr char kIpCheckPrefix[] = "ip";
 
 constexpr char kCurrentAddressLog[] = "Current IP address is ";
+constexpr char kIpv6ChangedLog[] = "IPv6 address changed to ";
 constexpr char kUnchangedByTraceLog[] = "IP address found to be unchanged through trace route.";
 constexpr char kUnchangedByServerLog[] = "IP address found to be unchanged through server side check.";
 constexpr char kUnchangedByClientLog[] = "IP address found to be unchanged through client side check.";
@@ -88,6 +90,16 @@ bool IsUpdateDue(const ChangeCheckContext& context) {
   if (ElapsedMinutes(now, updated_minutes) > kUpdateMaxAgeMinutes) return true;
 
   log(kCurrentAddressLog + updated_ip);
+
+  if (IsIpv6UpdateOn(settings)) {
+    const std::string ipv6 = context.detect_ipv6 ? context.detect_ipv6()
+                                                 : DetectIpv6Address(Ipv6DetectionContext{
+                                                       settings, context.ip_check_attempts, context.http_timeout});
+    if (ipv6 != settings.Read(keys::kUpdatedIpV6)) {
+      log(kIpv6ChangedLog + (ipv6.empty() ? std::string("none") : ipv6));
+      return true;
+    }
+  }
 
   switch (ConfirmationFor(settings.Read(keys::kIpMethod))) {
     case Confirmation::kTraceThenServer: {

@@ -1,5 +1,7 @@
 #include "logic/connection_type_page.h"
 
+#include "detection/detect_ipv6.h"
+
 namespace zelquo::gui {
 
 namespace {
@@ -21,6 +23,7 @@ ConnectionType ReadConnectionType(const CSettingsFile& settings) {
     choice.static_address[i] = settings.ReadInt(kOctetKeys[i]->name, 0);
   }
   choice.use_alternative_port = settings.Read(keys::kServerPort) == kAlternativeUpdatePort;
+  choice.update_ipv6 = IsIpv6UpdateOn(settings);
   return choice;
 }
 
@@ -35,6 +38,9 @@ void SaveConnectionType(const PageContext& context, const ConnectionType& choice
     settings.Write(keys::kIpAddress, "");
   }
   settings.Write(keys::kServerPort, choice.use_alternative_port ? kAlternativeUpdatePort : kDefaultUpdatePort);
+  const bool was_on = IsIpv6UpdateOn(settings);
+  if (choice.update_ipv6 || was_on) settings.WriteInt(keys::kUpdateIpV6.name, choice.update_ipv6 ? 1 : 0);
+  if (was_on && !choice.update_ipv6) settings.Write(keys::kUpdatedIpV6, "");
   context.RequestFreshUpdate();
 }
 

@@ -1,5 +1,5 @@
 // The Connection Type page's logic: the detection method, the static address and the port
-// option as the page shows them, and what its Save writes.
+// and IPv6 options as the page shows them, and what its Save writes.
 #pragma once
 
 #include <array>
@@ -19,12 +19,15 @@ struct ConnectionType {
   IpMethodChoice method = IpMethodChoice::kServerSide;
   std::array<int, 4> static_address{};  // first octet first
   bool use_alternative_port = false;
+  bool update_ipv6 = false;  // the "updateipv6" flag
 };
 
 // An unknown stored method reads as server side.
 [[nodiscard]] ConnectionType ReadConnectionType(const CSettingsFile& settings);
 // Writes the method, then the static address (static method) or an empty "ipaddress" (every
-// other method), then the port, then requests a fresh update.
+// other method), then the port, then the IPv6 flag (only when it is on or was on, so that a file
+// that never had it stays as it was; switching it off also empties "updatedipv6", which would
+// otherwise go on showing an address nobody keeps current), then requests a fresh update.
 void SaveConnectionType(const PageContext& context, const ConnectionType& choice);
 
 }  // namespace zelquo::gui

@@ -136,9 +136,15 @@ on="updateipv6=1
 
 console_cases() {
   start_servers 'ip2001:db8:ff::1'
-  # Every kind that must never go out, beside one global stable address.
-  addresses 'zq0 2001:db8:1::10/64' 'zq0 fd00::10/64' 'zq0 fe80::10/64' \
-    'zq0 2001:db8:3::1/64 preferred_lft 0' 'zq1 2001:db8:4::1/64 dad'
+  # Every kind that must never go out, beside one global stable address. Wine reports neither
+  # duplicate detection nor lifetimes (every address looks preferred for 60000 s), so under Wine
+  # only the kinds of address are told apart.
+  if [[ $flavour == wine ]]; then
+    addresses "$high 2001:db8:1::10/64" "$high fd00::10/64" "$low fe80::10/64"
+  else
+    addresses 'zq0 2001:db8:1::10/64' 'zq0 fd00::10/64' 'zq0 fe80::10/64' \
+      'zq0 2001:db8:3::1/64 preferred_lft 0' 'zq1 2001:db8:4::1/64 dad'
+  fi
   run_case "setting off: the request and the output as before" "$client" "$nochg" "$client_url"
   run_case "client side: the one usable address" "$client$on" "$nochg" "$client_url&myipv6=2001:db8:1::10"
   run_case "the ignore list passes over it" "$client${on}numofignoreip=1
@@ -147,9 +153,11 @@ ignoreip1=2001:db8:1::
 $nochg" "$client_url"
 
   # Several stable addresses: the longest preferred lifetime, then the lowest interface index.
-  addresses "$low 2001:db8:20::1/64 preferred_lft 3000 valid_lft 6000" "$low 2001:db8:21::1/64 preferred_lft 600 valid_lft 6000" \
-    "$high 2001:db8:22::1/64"
-  run_case "several stable: the longest preferred lifetime" "$client$on" "$nochg" "$client_url&myipv6=2001:db8:22::1"
+  if [[ $flavour != wine ]]; then
+    addresses "$low 2001:db8:20::1/64 preferred_lft 3000 valid_lft 6000" \
+      "$low 2001:db8:21::1/64 preferred_lft 600 valid_lft 6000" "$high 2001:db8:22::1/64"
+    run_case "several stable: the longest preferred lifetime" "$client$on" "$nochg" "$client_url&myipv6=2001:db8:22::1"
+  fi
   addresses "$high 2001:db8:30::1/64" "$low 2001:db8:31::1/64" "$low 2001:db8:32::1/64"
   run_case "several stable: the lowest interface index, then the lowest address" "$client$on" "$nochg" \
     "$client_url&myipv6=2001:db8:31::1"

@@ -2,6 +2,10 @@
 // privacy address is one whose suffix came from a random number (IpSuffixOriginRandom), learnt
 // from a router (IpPrefixOriginRouterAdvertisement). Duplicate detection reports its state in
 // DadState; an address past its preferred lifetime is IpDadStateDeprecated.
+//
+// Wine (8.0) reports every address of a card with the origins "DHCP", DadState "preferred" and
+// lifetimes of 60000 seconds, whatever the system says of it: under Wine tentative, deprecated
+// and temporary addresses look stable, and only the kind of address and the interface tell.
 #include "platform/ipv6_interfaces.h"
 
 #include <winsock2.h>
@@ -39,7 +43,8 @@ std::vector<Ipv6Candidate> LocalIpv6Candidates() {
       Ipv6Candidate candidate;
       std::memcpy(candidate.address.data(), &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr,
                   candidate.address.size());
-      candidate.interface_index = adapter->Ipv6IfIndex;
+      // Wine reports every Ipv6IfIndex as 0; its IfIndex is the system's interface index.
+      candidate.interface_index = adapter->Ipv6IfIndex != 0 ? adapter->Ipv6IfIndex : adapter->IfIndex;
       candidate.interface_up = adapter->OperStatus == IfOperStatusUp;
       candidate.interface_loopback = adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK;
       candidate.temporary = unicast->SuffixOrigin == IpSuffixOriginRandom;

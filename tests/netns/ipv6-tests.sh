@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The IPv6 update end to end: real interface addresses of every kind on a veth pair inside a
-# namespace, and what the console utility (native, and the .exe under Wine) and the Linux daemon
-# send to the stand-in provider. One stand-in on 127.0.0.1 takes the updates and the IPv4 checks;
+# namespace, and what the console utility (native, and the .exe under Wine), the Linux daemon and
+# the Windows service under Wine send to the stand-in provider. One stand-in on 127.0.0.1 takes the updates and the IPv4 checks;
 # a second on ::1 answers the IPv6 checks, so each side's answer is known.
 #   ipv6-tests.sh NATIVE_BUILD WINDOWS_BUILD
 set -uo pipefail
@@ -32,8 +32,14 @@ fi
 
 work=$(mktemp -d /tmp/zq-v6.XXXXXX)
 pids=()
+svc_installed=
 cleanup_v6() {
   local pid
+  # The prefix is shared with the other Windows tests: no service may stay behind in it.
+  if [[ -n "$svc_installed" ]]; then
+    ip netns exec "$ns" env WINEPREFIX="$ZQ_WINDOWS_BUILD/wineprefix" WINEDEBUG=-all wine net stop ZelquoIUCSvc
+    ip netns exec "$ns" env WINEPREFIX="$ZQ_WINDOWS_BUILD/wineprefix" WINEDEBUG=-all wine "$svc_installed" -uninstall
+  fi >/dev/null 2>&1
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
   rm -rf "$work"
   zq_cleanup
@@ -191,11 +197,54 @@ else
 fi
 console_cases
 
+# updates_since LINE: the update targets recorded after that many lines of the record.
+updates_since() { tail -n +$(($1 + 1)) "$work/record4" | cut -f3 | grep '^/nic/update'; }
+wait_updates() {  # wait_updates LINE COUNT
+  for _ in $(seq 150); do [[ $(updates_since "$1" | wc -l) -ge $2 ]] && return 0; sleep 0.1; done
+  return 1
+}
+account_url443="/nic/update?ver=4.43&username=alice&password=$MD5_SECRET&myip=192.0.2.10"
+
+# The Windows service under Wine's service manager: its first cycle sends the IPv6 address, and
+# a change of it alone makes a later pass send again.
+wine_service_case() {
+  flavour=wine-service
+  case_name="the service follows an IPv6-only change"
+  case_failed=0
+  local wine=(ip netns exec "$ns" env WINEPREFIX="$ZQ_WINDOWS_BUILD/wineprefix" WINEDEBUG=-all wine)
+  local svc_dir="$work/service" before
+  mkdir -p "$svc_dir"
+  cp "$ZQ_WINDOWS_BUILD/service/zelquoiucsvc.exe" "$svc_dir/"
+  printf '%s' "${client}${on}pollinterval=2
+" | sed 's/$/\r/' > "$svc_dir/ZelquoIUC.ini"
+  start_servers 'ip2001:db8:ff::1' 'good 192.0.2.10'
+  addresses 'zq0 2001:db8:1::10/64'
+  before=$(wc -l < "$work/record4")
+  "${wine[@]}" "$svc_dir/zelquoiucsvc.exe" -install >/dev/null 2>&1 || fail "-install failed"
+  svc_installed="$svc_dir/zelquoiucsvc.exe"
+  "${wine[@]}" net start ZelquoIUCSvc >/dev/null 2>&1 || fail "net start failed"
+  wait_updates "$before" 1 || fail "no first update"
+  [[ "$(updates_since "$before" | sed -n 1p)" == "$account_url443&myipv6=2001:db8:1::10&uin=1" ]] ||
+    fail "first update: $(updates_since "$before" | sed -n 1p)"
+  sleep 3
+  [[ $(updates_since "$before" | wc -l) -eq 1 ]] || fail "an unchanged pass sent: $(updates_since "$before" | tail -1)"
+  tr -d '\r' < "$svc_dir/ZelquoIUC.ini" | grep -qx 'updatedipv6=2001:db8:1::10' || fail "updatedipv6 not recorded"
+  addresses 'zq0 2001:db8:1::20/64'
+  wait_updates "$before" 2 || fail "no update after the IPv6 change"
+  [[ "$(updates_since "$before" | sed -n 2p)" == "$account_url443&myipv6=2001:db8:1::20" ]] ||
+    fail "second update: $(updates_since "$before" | sed -n 2p)"
+  "${wine[@]}" net stop ZelquoIUCSvc >/dev/null 2>&1
+  "${wine[@]}" "$svc_dir/zelquoiucsvc.exe" -uninstall >/dev/null 2>&1 || fail "-uninstall failed"
+  svc_installed=
+  [[ $case_failed -eq 1 ]] || passed=$((passed + 1))
+}
+
 if [[ -f "$ZQ_WINDOWS_BUILD/cli/zelquoipupdate.exe" ]]; then
   flavour=wine
   program="$ZQ_WINDOWS_BUILD/cli/zelquoipupdate.exe"
   ip netns exec "$ns" env WINEPREFIX="$ZQ_WINDOWS_BUILD/wineprefix" wineserver -p
   console_cases
+  [[ -f "$ZQ_WINDOWS_BUILD/service/zelquoiucsvc.exe" ]] && wine_service_case
   ip netns exec "$ns" env WINEPREFIX="$ZQ_WINDOWS_BUILD/wineprefix" wineserver -k
 fi
 
@@ -214,26 +263,20 @@ before=$(wc -l < "$work/record4")
 ip netns exec "$ns" "$install_dir/zelquoiucsvc" &
 daemon_pid=$!
 pids+=("$daemon_pid")
-daemon_targets() { tail -n +$((before + 1)) "$work/record4" | cut -f3 | grep '^/nic/update'; }
-wait_targets() {  # wait_targets COUNT
-  for _ in $(seq 100); do [[ $(daemon_targets | wc -l) -ge $1 ]] && return 0; sleep 0.1; done
-  return 1
-}
-host_url="/nic/update?ver=4.43&username=alice&password=$MD5_SECRET&myip=192.0.2.10"
-wait_targets 1 || fail "no first update"
-[[ "$(daemon_targets | sed -n 1p)" == "$host_url&myipv6=2001:db8:1::10&uin=1" ]] ||
-  fail "first update: $(daemon_targets | sed -n 1p)"
+wait_updates "$before" 1 || fail "no first update"
+[[ "$(updates_since "$before" | sed -n 1p)" == "$account_url443&myipv6=2001:db8:1::10&uin=1" ]] ||
+  fail "first update: $(updates_since "$before" | sed -n 1p)"
 sleep 0.3
 grep -qx 'updatedipv6=2001:db8:1::10' "$install_dir/ZelquoIUC.ini" || fail "updatedipv6 not recorded"
 # The same address: the next pass confirms both and sends nothing.
 kill -HUP "$daemon_pid"
 sleep 1
-[[ $(daemon_targets | wc -l) -eq 1 ]] || fail "an unchanged pass sent: $(daemon_targets | tail -1)"
+[[ $(updates_since "$before" | wc -l) -eq 1 ]] || fail "an unchanged pass sent: $(updates_since "$before" | tail -1)"
 addresses 'zq0 2001:db8:1::20/64'
 kill -HUP "$daemon_pid"
-wait_targets 2 || fail "no update after the IPv6 change"
-[[ "$(daemon_targets | sed -n 2p)" == "$host_url&myipv6=2001:db8:1::20" ]] ||
-  fail "second update: $(daemon_targets | sed -n 2p)"
+wait_updates "$before" 2 || fail "no update after the IPv6 change"
+[[ "$(updates_since "$before" | sed -n 2p)" == "$account_url443&myipv6=2001:db8:1::20" ]] ||
+  fail "second update: $(updates_since "$before" | sed -n 2p)"
 kill "$daemon_pid" 2>/dev/null
 wait "$daemon_pid" 2>/dev/null
 [[ $case_failed -eq 1 ]] || passed=$((passed + 1))

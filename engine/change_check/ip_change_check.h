@@ -29,7 +29,9 @@ struct ChangeCheckContext {
 };
 
 // True: an update is due. False: the stored address was confirmed. With "updateipv6" on, an
-// IPv6 address detected now that differs from "updatedipv6" also makes an update due. Writes only "checkminutes",
+// IPv6 address detected now that differs from "updatedipv6" also makes an update due; with a
+// server-side method it is detected only when the servers are asked for the IPv4 address too
+// (not after a route trace confirmed it). Writes only "checkminutes",
 // and only on a confirmation by the IP-check servers.
 [[nodiscard]] bool IsUpdateDue(const ChangeCheckContext& context);
 

@@ -44,13 +44,16 @@ bool Dump(int fd, std::uint16_t type, unsigned char family, std::uint32_t sequen
   for (;;) {
     const ssize_t length = ::recv(fd, buffer, sizeof buffer, 0);
     if (length <= 0) return false;
-    int left = static_cast<int>(length);
-    for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, left);
-         message = NLMSG_NEXT(message, left)) {
-      if (message->nlmsg_seq != sequence) continue;
-      if (message->nlmsg_type == NLMSG_DONE) return true;
-      if (message->nlmsg_type == NLMSG_ERROR) return false;
-      visit(*message);
+    const auto size = static_cast<std::size_t>(length);
+    // Each message whole inside what arrived; a length that says otherwise ends the walk.
+    for (std::size_t offset = 0; offset + sizeof(nlmsghdr) <= size;) {
+      const auto& message = *reinterpret_cast<const nlmsghdr*>(buffer + offset);
+      if (message.nlmsg_len < sizeof(nlmsghdr) || message.nlmsg_len > size - offset) break;
+      offset += NLMSG_ALIGN(message.nlmsg_len);
+      if (message.nlmsg_seq != sequence) continue;
+      if (message.nlmsg_type == NLMSG_DONE) return true;
+      if (message.nlmsg_type == NLMSG_ERROR) return false;
+      visit(message);
     }
   }
 }

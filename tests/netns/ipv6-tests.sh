@@ -74,14 +74,14 @@ start_servers() {
   exit 1
 }
 
-# addresses SPEC...: replaces every address on zq0 and zq1; each SPEC is "DEV ADDRESS [OPTIONS]"
+# addresses ENTRY...: replaces every address on zq0 and zq1; each ENTRY is "DEV ADDRESS [OPTIONS]"
 # as for ip -6 addr add. nodad is added unless the options say dad.
 addresses() {
   ip -n "$ns" -6 addr flush dev zq0 scope global
   ip -n "$ns" -6 addr flush dev zq1 scope global
-  local spec dev address options
-  for spec in "$@"; do
-    read -r dev address options <<<"$spec"
+  local entry dev address options
+  for entry in "$@"; do
+    read -r dev address options <<<"$entry"
     if [[ " $options " == *" dad "* ]]; then
       options=${options/dad/}
     else

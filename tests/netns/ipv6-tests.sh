@@ -213,6 +213,14 @@ wine_service_case() {
   case_failed=0
   local wine=(ip netns exec "$ns" env WINEPREFIX="$ZQ_WINDOWS_BUILD/wineprefix" WINEDEBUG=-all wine)
   local svc_dir="$work/service" before
+  # The manager's state of the service (1 stopped, 4 running), empty once it is gone.
+  svc_state() { "${wine[@]}" sc query ZelquoIUCSvc 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $3}'; }
+  # A service deleted while its process still ran stays "marked for deletion" until it ends, and
+  # a new install fails meanwhile: wait for each stop and removal to be complete.
+  wait_svc_state() {  # wait_svc_state STATE ("" for gone)
+    for _ in $(seq 100); do [[ "$(svc_state)" == "$1" ]] && return 0; sleep 0.2; done
+    return 1
+  }
   mkdir -p "$svc_dir"
   cp "$ZQ_WINDOWS_BUILD/service/zelquoiucsvc.exe" "$svc_dir/"
   printf '%s' "${client}${on}pollinterval=2
@@ -220,7 +228,7 @@ wine_service_case() {
   start_servers 'ip2001:db8:ff::1' 'good 192.0.2.10'
   addresses 'zq0 2001:db8:1::10/64'
   before=$(wc -l < "$work/record4")
-  "${wine[@]}" "$svc_dir/zelquoiucsvc.exe" -install >/dev/null 2>&1 || fail "-install failed"
+  "${wine[@]}" "$svc_dir/zelquoiucsvc.exe" -install >"$work/install.log" 2>&1 || { fail "-install failed"; cat "$work/install.log"; }
   svc_installed="$svc_dir/zelquoiucsvc.exe"
   "${wine[@]}" net start ZelquoIUCSvc >/dev/null 2>&1 || fail "net start failed"
   wait_updates "$before" 1 || fail "no first update"
@@ -234,7 +242,9 @@ wine_service_case() {
   [[ "$(updates_since "$before" | sed -n 2p)" == "$account_url443&myipv6=2001:db8:1::20" ]] ||
     fail "second update: $(updates_since "$before" | sed -n 2p)"
   "${wine[@]}" net stop ZelquoIUCSvc >/dev/null 2>&1
+  wait_svc_state 1 || fail "the service did not stop"
   "${wine[@]}" "$svc_dir/zelquoiucsvc.exe" -uninstall >/dev/null 2>&1 || fail "-uninstall failed"
+  wait_svc_state "" || fail "the service was not removed"
   svc_installed=
   [[ $case_failed -eq 1 ]] || passed=$((passed + 1))
 }

@@ -3,6 +3,7 @@
 #include "crypto/md5.h"
 #include "crypto/scramble.h"
 #include "detection/detect_ip.h"
+#include "detection/detect_ipv6.h"
 #include "protocol/answer_table.h"
 #include "protocol/protocol_texts.h"
 #include "protocol/update_exchange.h"
@@ -25,25 +26,45 @@ UpdateResult Exchange(const PassEnvironment& environment, const UpdateRequest& r
 }
 
 // The address all requests of one pass share. Detection runs when a request needs an address
-// and none is held yet, so it runs again for each name while it finds nothing.
+// and none is held yet, so it runs again for each name while it finds nothing. The IPv6 address,
+// when the settings ask for one, is detected once with the first IPv4 detection.
 class CHeldAddress {
  public:
-  explicit CHeldAddress(const PassEnvironment& environment) : environment_(environment) {}
+  explicit CHeldAddress(const PassEnvironment& environment)
+      : environment_(environment), ipv6_on_(IsIpv6UpdateOn(environment.settings)) {}
 
   const std::string& Get() {
     if (address_.empty()) address_ = environment_.detect();
+    if (ipv6_on_ && !ipv6_detected_ && environment_.detect_ipv6) {
+      ipv6_detected_ = true;
+      ipv6_ = environment_.detect_ipv6();
+    }
     return address_;
+  }
+  [[nodiscard]] const std::string& Ipv6() const { return ipv6_; }
+  // The line that says no IPv6 address was found, once, when one was asked for; else empty.
+  [[nodiscard]] std::string TakeNoIpv6Note() {
+    if (!ipv6_detected_ || !ipv6_.empty() || note_given_) return std::string();
+    note_given_ = true;
+    return std::string(kNoIpv6Message) + "\r\n";
   }
 
  private:
   const PassEnvironment& environment_;
+  const bool ipv6_on_;
+  bool ipv6_detected_ = false;
+  bool note_given_ = false;
   std::string address_;
+  std::string ipv6_;
 };
 
 // Sends one host or alias request of the name stages and appends what the answer says.
 void UpdateName(const PassEnvironment& environment, CHeldAddress& held, UpdateRequest request,
                 std::string& result) {
   request.ipv4 = held.Get();
+  request.ipv6 = held.Ipv6();
+  request.ipv6_update = !request.ipv6.empty();
+  result += held.TakeNoIpv6Note();
   // The request still goes out, without an address, after a failed network-card detection.
   if (request.ipv4 == kDetectionAbort) result += std::string(kNicDetectionErrorText) + "\r\n";
   result += Exchange(environment, request).message;
@@ -56,6 +77,7 @@ PassEnvironment ProductionEnvironment(const CSettingsFile& settings) {
   environment.detect = [&settings] {
     return DetectIpAddress(DetectionContext{settings, {}, /*retire_network_card_method=*/false});
   };
+  environment.detect_ipv6 = [&settings] { return DetectIpv6Address(Ipv6DetectionContext{settings}); };
   return environment;
 }
 
@@ -76,12 +98,14 @@ std::string RunSimpleUsagePass(const PassEnvironment& environment) {
     request.password_digest = digest;
     request.ipv4 = held.Get();
     if (request.ipv4 == kDetectionAbort) return kNicDetectionErrorText;
+    request.ipv6 = held.Ipv6();
+    request.ipv6_update = !request.ipv6.empty();
     const UpdateResult answer = Exchange(environment, request);
     // An answer that matches no word falls through to the name stages, which find no names.
-    if (answer.code != AnswerCode::kOther) return answer.message;
+    if (answer.code != AnswerCode::kOther) return held.TakeNoIpv6Note() + answer.message;
   }
 
-  std::string result;
+  std::string result = held.TakeNoIpv6Note();
   for (int i = 1; i <= host_count; ++i) {
     const std::string host_name = settings.ReadEntry(keys::kDomainNames, i);
     if (host_name.empty()) continue;

@@ -18,6 +18,8 @@ struct PassEnvironment {
   const CSettingsFile& settings;
   // Address detection; by default the dispatcher, keeping the network-card method.
   std::function<std::string()> detect;
+  // IPv6 detection, asked once per pass when "updateipv6" is on.
+  std::function<std::string()> detect_ipv6 = {};
   std::string api_host = provider::kUpdateApiHost;
   std::chrono::milliseconds http_timeout = kHttpGetLineTimeout;
 };

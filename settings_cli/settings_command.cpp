@@ -345,9 +345,11 @@ void PrintConnection(std::ostream& out, const ConnectionType& choice) {
   if (choice.method == IpMethodChoice::kStaticAddress) out << ' ' << AddressText(choice.static_address);
   if (choice.use_https) {
     out << "\nPort:        443 (HTTPS, the certificate checked; the port option does not apply)\n";
-    return;
+  } else {
+    out << "\nPort:        " << (choice.use_alternative_port ? kAlternativeUpdatePort : kDefaultUpdatePort) << '\n';
   }
-  out << "\nPort:        " << (choice.use_alternative_port ? kAlternativeUpdatePort : kDefaultUpdatePort) << '\n';
+  // Said only when on, so that what users of IPv4 alone see stays as it was.
+  if (choice.update_ipv6) out << "IPv6:        updated too\n";
 }
 
 int RunConnection(CCommandRun& run, const Arguments& arguments) {
@@ -360,6 +362,7 @@ int RunConnection(CCommandRun& run, const Arguments& arguments) {
   std::optional<std::array<int, 4>> address;
   std::optional<bool> alternative_port;
   std::optional<bool> https;
+  std::optional<bool> update_ipv6;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--port-8245" || argument == "--port-80") {
@@ -370,6 +373,11 @@ int RunConnection(CCommandRun& run, const Arguments& arguments) {
     if (argument == "--https" || argument == "--no-https") {
       if (https) return run.UsageError("give one of --https and --no-https");
       https = argument == "--https";
+      continue;
+    }
+    if (argument == "--ipv6" || argument == "--no-ipv6") {
+      if (update_ipv6) return run.UsageError("give one IPv6 option");
+      update_ipv6 = argument == "--ipv6";
       continue;
     }
     const MethodName* chosen = nullptr;
@@ -392,6 +400,7 @@ int RunConnection(CCommandRun& run, const Arguments& arguments) {
   if (address) choice.static_address = *address;
   if (alternative_port) choice.use_alternative_port = *alternative_port;
   if (https) choice.use_https = *https;
+  if (update_ipv6) choice.update_ipv6 = *update_ipv6;
   SaveConnectionType(run.Context(), choice);
   if (alternative_port && choice.use_https) {
     run.Out() << "The port option is kept, but does not apply while HTTPS is on: updates go to port 443.\n";
@@ -522,7 +531,12 @@ int RunStatus(CCommandRun& run, const Arguments& arguments) {
   out << "Last update: "
       << (updated_ip.empty() ? "none recorded" : updated_ip + " at " + TimeOfDay(settings.Read(keys::kUpdatedMinutes)))
       << '\n';
-  PrintConnection(out, ReadConnectionType(settings));
+  const ConnectionType connection = ReadConnectionType(settings);
+  if (connection.update_ipv6) {
+    const std::string updated_ipv6 = settings.Read(keys::kUpdatedIpV6);
+    out << "Last IPv6:   " << (updated_ipv6.empty() ? "none recorded" : updated_ipv6) << '\n';
+  }
+  PrintConnection(out, connection);
   out << "Host names:  " << Joined(DomainNameLines(settings)) << '\n'
       << "Aliases:     " << Joined(AliasLines(settings)) << '\n';
   return kDone;
@@ -550,14 +564,16 @@ constexpr Subcommand kSubcommands[] = {
      "Lists, adds or removes aliases. An alias is listed, checked and removed joined to its host\n"
      "name by one '.'. Adding one asks the service for a fresh update.\n",
      &RunAliases},
-    {"connection", "connection [show]\nconnection [client | server | both | static A.B.C.D] [--port-8245 | --port-80]"
-     " [--https | --no-https]",
+    {"connection",
+     "connection [show]\nconnection [client | server | both | static A.B.C.D] [--port-8245 | --port-80]\n"
+     "connection [--ipv6 | --no-ipv6] [--https | --no-https]",
      "how the address is found, and the port of the update requests",
      "client: this machine's own addresses; server: the address the provider's IP-check servers\n"
      "see (the default); both: the two together; static: always the given address. --port-8245\n"
-     "sends the updates to port 8245 instead of 80 (past an ISP's proxy). --https sends the\n"
-     "updates, with the password's digest, over HTTPS to port 443 with the provider's certificate\n"
-     "checked (the port option then does not apply); recommended. What is left out stays as\n"
+     "sends the updates to port 8245 instead of 80 (past an ISP's proxy). --ipv6 keeps the names'\n"
+     "IPv6 address current as well, found the same way (static: none). --https sends the updates,\n"
+     "with the password's digest, over HTTPS to port 443 with the provider's certificate checked\n"
+     "(the port option then does not apply); recommended. What is left out stays as\n"
      "stored. A change asks the service for a fresh update.\n",
      &RunConnection},
     {"ignore", "ignore list\nignore add TEXT\nignore remove TEXT", "addresses that detection passes over",

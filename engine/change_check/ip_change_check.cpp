@@ -7,6 +7,7 @@
 #include <string>
 
 #include "detection/detect_ip.h"
+#include "detection/detect_ipv6.h"
 #include "detection/local_addresses.h"
 
 namespace zelquo {
@@ -18,6 +19,7 @@ constexpr int kTraceWindowMinutes = 5;    // confirmed more recently than this: 
 constexpr char kIpCheckPrefix[] = "ip";
 
 constexpr char kCurrentAddressLog[] = "Current IP address is ";
+constexpr char kIpv6ChangedLog[] = "IPv6 address changed to ";
 constexpr char kUnchangedByTraceLog[] = "IP address found to be unchanged through trace route.";
 constexpr char kUnchangedByServerLog[] = "IP address found to be unchanged through server side check.";
 constexpr char kUnchangedByClientLog[] = "IP address found to be unchanged through client side check.";
@@ -89,12 +91,26 @@ bool IsUpdateDue(const ChangeCheckContext& context) {
 
   log(kCurrentAddressLog + updated_ip);
 
+  // With the IPv6 update on, an IPv6 address other than the one last sent makes an update due.
+  const auto ipv6_changed = [&] {
+    if (!IsIpv6UpdateOn(settings)) return false;
+    const std::string ipv6 = context.detect_ipv6 ? context.detect_ipv6()
+                                                 : DetectIpv6Address(Ipv6DetectionContext{
+                                                       settings, context.ip_check_attempts, context.http_timeout});
+    if (ipv6 == settings.Read(keys::kUpdatedIpV6)) return false;
+    log(kIpv6ChangedLog + (ipv6.empty() ? std::string("none") : ipv6));
+    return true;
+  };
+
   switch (ConfirmationFor(settings.Read(keys::kIpMethod))) {
     case Confirmation::kTraceThenServer: {
+      // A trace spares the IP-check servers both questions: the IPv6 address is asked of them
+      // only when the IPv4 one is.
       if (ElapsedMinutes(now, check_minutes) < kTraceWindowMinutes && TraceRouteCheck(updated_ip, context.tracer)) {
         log(kUnchangedByTraceLog);
         return false;
       }
+      if (ipv6_changed()) return true;
       const std::string detected =
           WithoutIpLetters(QueryIpCheckServers(context.ip_check_attempts, context.http_timeout));
       if (!detected.empty() && detected == updated_ip) {
@@ -105,12 +121,14 @@ bool IsUpdateDue(const ChangeCheckContext& context) {
       return true;
     }
     case Confirmation::kLocalAddressList:
+      if (ipv6_changed()) return true;
       if (ListHolds(GetLocalAddressList(settings), updated_ip)) {
         log(kUnchangedByClientLog);
         return false;
       }
       return true;
     case Confirmation::kStaticAddress:
+      if (ipv6_changed()) return true;
       if (StaticAddress(settings) == updated_ip) {
         log(kUnchangedByClientLog);
         return false;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,9 +24,14 @@ struct ChangeCheckContext {
   RouteTracer tracer = TraceRoute;
   std::vector<IpCheckAttempt> ip_check_attempts = ProductionIpCheckAttempts();
   std::chrono::milliseconds http_timeout = kHttpGetLineTimeout;
+  // IPv6 detection, asked only when "updateipv6" is on; empty: DetectIpv6Address.
+  std::function<std::string()> detect_ipv6 = {};
 };
 
-// True: an update is due. False: the stored address was confirmed. Writes only "checkminutes",
+// True: an update is due. False: the stored address was confirmed. With "updateipv6" on, an
+// IPv6 address detected now that differs from "updatedipv6" also makes an update due; with a
+// server-side method it is detected only when the servers are asked for the IPv4 address too
+// (not after a route trace confirmed it). Writes only "checkminutes",
 // and only on a confirmation by the IP-check servers.
 [[nodiscard]] bool IsUpdateDue(const ChangeCheckContext& context);
 

@@ -1,6 +1,10 @@
 #include "detection/ip_check_servers.h"
 
+#include <algorithm>
+
 #include "address_marker.h"
+#include "crypto/scramble.h"
+#include "detection/ipv6_address.h"
 #include "platform/tcp_socket.h"
 #include "provider_config.h"
 
@@ -10,6 +14,30 @@ namespace {
 
 constexpr char kIpCheckPath[] = "/ipcheck.asp";
 constexpr std::uint16_t kIpCheckPorts[] = {8245, 80};  // 8245 first: it avoids ISP proxies
+// More than any IP-check reply needs; a longer one is cut here and still read.
+constexpr std::size_t kMaxIpv6ReplyLength = 4096;
+
+// One attempt over IPv6: the whole reply as far as it came, or empty text.
+std::string FetchOverIpv6(const IpCheckAttempt& attempt, std::chrono::milliseconds timeout) {
+  const auto phase = std::max(std::chrono::ceil<std::chrono::seconds>(timeout), std::chrono::seconds(1));
+  const auto deadline = std::chrono::steady_clock::now() + WholeExchangeLimit(phase);
+  platform::CTimeoutSocket socket;
+  socket.SetTimeout(phase);
+  if (!socket.Create("::") || !socket.Connect(attempt.host, attempt.port)) return std::string();
+  const std::string request = detail::Ipv6CheckRequest(attempt.host);
+  if (socket.Send(request.data(), static_cast<int>(request.size())) < 1) return std::string();
+  std::string reply;
+  char chunk[512];
+  while (reply.size() < kMaxIpv6ReplyLength) {
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= left.zero()) break;
+    socket.SetTimeout(std::min(phase, std::chrono::ceil<std::chrono::seconds>(left)));
+    const int received = socket.Receive(chunk, sizeof chunk);
+    if (received <= 0) break;
+    reply.append(chunk, static_cast<std::size_t>(received));
+  }
+  return reply;
+}
 
 }  // namespace
 
@@ -29,6 +57,14 @@ std::string QueryIpCheckServers(const std::vector<IpCheckAttempt>& attempts, std
     std::string answer = HttpGetLine("http://" + attempt.host + kIpCheckPath, attempt.port, timeout);
     // Only a leading "Error" marks a failure; the word further on is part of an answer.
     if (!answer.empty() && answer.rfind("Error", 0) != 0) return answer;
+  }
+  return std::string();
+}
+
+std::string QueryIpv6CheckServers(const std::vector<IpCheckAttempt>& attempts, std::chrono::milliseconds timeout) {
+  for (const IpCheckAttempt& attempt : attempts) {
+    std::string address = detail::Ipv6FromIpCheckReply(FetchOverIpv6(attempt, timeout));
+    if (!address.empty()) return address;
   }
   return std::string();
 }
@@ -74,6 +110,25 @@ namespace detail {
 
 std::string IpCheckFromRequest(std::string_view host) {
   return "GET /ipcheck.asp HTTP/1.1\r\nhost: " + std::string(host) + "\r\n\r\n";
+}
+
+std::string Ipv6CheckRequest(std::string_view host) {
+  return "GET /ipcheck.asp HTTP/1.0\r\nHost: " + std::string(host) + "\r\n" +
+         UnscrambleText(provider::kScrambledClientHeaderLine) + "\r\n\r\n";
+}
+
+std::string Ipv6FromIpCheckReply(std::string_view reply) {
+  // "HTTP/1.x 200" and then a space or the line's end.
+  if (reply.rfind("HTTP/1.", 0) != 0 || reply.size() < 12 || reply.substr(8, 4) != " 200") return std::string();
+  if (reply.size() > 12 && reply[12] != ' ' && reply[12] != '\r' && reply[12] != '\n') return std::string();
+  std::size_t body = reply.find("\r\n\r\n");
+  body = body == std::string_view::npos ? reply.find("\n\n") : body + 2;
+  if (body == std::string_view::npos) return std::string();
+  std::string_view line = reply.substr(body + 2);
+  line = line.substr(0, line.find_first_of("\r\n"));
+  if (line.rfind("ip", 0) != 0) return std::string();
+  const std::optional<Ipv6Bytes> address = ParseIpv6Text(line.substr(2));
+  return address && IsGlobalUnicast(*address) ? Ipv6Text(*address) : std::string();
 }
 
 void CIpCheckAnswerBuffer::Feed(char byte) {

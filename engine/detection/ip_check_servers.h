@@ -44,7 +44,23 @@ inline constexpr std::chrono::seconds kIpCheckFromTimeout{20};
 [[nodiscard]] std::string QueryIpCheckFrom(std::string_view local_address, const IpCheckAttempt& server,
                                            std::chrono::seconds timeout);
 
+// The machine's public IPv6 address as the IP-check servers see it: the same attempts in the
+// same order, each reached over IPv6 only (a server by name through its AAAA addresses; a literal
+// IPv4 server is passed over). The first answer "ip" + a global unicast IPv6 address gives that
+// address in canonical form; an answer of any other kind is passed over as no answer. Empty text
+// when no attempt gave one.
+[[nodiscard]] std::string QueryIpv6CheckServers(
+    const std::vector<IpCheckAttempt>& attempts = ProductionIpCheckAttempts(),
+    std::chrono::milliseconds timeout = kHttpGetLineTimeout);
+
 namespace detail {
+
+// The request QueryIpv6CheckServers sends: HTTP/1.0, so the server closes after its answer.
+[[nodiscard]] std::string Ipv6CheckRequest(std::string_view host);
+
+// The canonical IPv6 text of a whole HTTP reply whose status is 200 and whose body's first line
+// is "ip" + the text of a global unicast IPv6 address; empty text for every other reply.
+[[nodiscard]] std::string Ipv6FromIpCheckReply(std::string_view reply);
 
 // The request QueryIpCheckFrom sends, with the server's host name in its one header.
 [[nodiscard]] std::string IpCheckFromRequest(std::string_view host);

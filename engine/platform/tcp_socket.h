@@ -24,13 +24,14 @@ class CTimeoutSocket {
   void SetTimeout(std::chrono::seconds timeout);
   [[nodiscard]] std::chrono::seconds Timeout() const { return timeout_; }
 
-  // A stream socket bound to local_address (a dotted IPv4 address of this machine) and
-  // local_port (0: any). False when the address is not a dotted address, or the socket cannot
-  // be made or bound (an address this machine does not hold, say); nothing is sent then.
+  // A stream socket bound to local_address (a dotted IPv4 address of this machine, or an IPv6
+  // address text, "::" for any, which makes an IPv6 socket) and local_port (0: any). False when
+  // the address is neither, or the socket cannot be made or bound (an address this machine does
+  // not hold, say); nothing is sent then.
   [[nodiscard]] bool Create(std::string_view local_address, std::uint16_t local_port = 0);
 
-  // Connects to host (a dotted IPv4 address or a name, of which the first IPv4 address is
-  // used) on port.
+  // Connects to host (a literal address or a name, of which the first address of the socket's
+  // family is used) on port.
   [[nodiscard]] bool Connect(std::string_view host, std::uint16_t port);
 
   // Sends all count bytes: count, or -1 on the first failure (a time-out included).

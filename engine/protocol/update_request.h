@@ -33,7 +33,9 @@ struct UpdateRequest {
   std::string alias;            // alias label without the host name; optional for single host
   std::string password_digest;  // 32 lower-case hex digits of the clear password's MD5
   std::string ipv4;             // dotted quad, empty (provider takes the sender's) or "abort"
-  std::string ipv6;             // version 4.43 account only; sent when non-empty
+  std::string ipv6;             // version 4.43 account only, unless ipv6_update; sent when non-empty
+  // "updateipv6" is on: the IPv6 address goes with every kind and version, after the IPv4 one.
+  bool ipv6_update = false;
   std::string location;         // version 4.43 account only; sent when non-empty
   bool first_update = false;    // version 4.43: the stored last-updated address was empty
 };

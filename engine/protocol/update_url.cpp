@@ -18,8 +18,12 @@ void AppendKey(std::string& url, std::string_view key, std::string_view value) {
   url += value;
 }
 
-void AppendAddress(std::string& url, std::string_view ipv4) {
-  if (IsSendableAddress(ipv4)) AppendKey(url, "myip", ipv4);
+// "&myip=" when the IPv4 address is sendable, then "&myipv6=" when there is an IPv6 address and
+// the request's form carries one: always the version-4.43 account request, every other only
+// when the IPv6 update is on.
+void AppendAddresses(std::string& url, const UpdateRequest& request, bool form_has_ipv6) {
+  if (IsSendableAddress(request.ipv4)) AppendKey(url, "myip", request.ipv4);
+  if ((form_has_ipv6 || request.ipv6_update) && !request.ipv6.empty()) AppendKey(url, "myipv6", request.ipv6);
 }
 
 std::string BuildUpdateUrl443(const UpdateRequest& request, std::string_view api_host) {
@@ -28,19 +32,19 @@ std::string BuildUpdateUrl443(const UpdateRequest& request, std::string_view api
     AppendKey(url, "username", request.user_name);
     AppendKey(url, "password", request.password_digest);
     if (!request.location.empty()) AppendKey(url, "location", request.location);
-    AppendAddress(url, request.ipv4);
-    if (!request.ipv6.empty()) AppendKey(url, "myipv6", request.ipv6);
+    AppendAddresses(url, request, /*form_has_ipv6=*/true);
   } else {
     AppendKey(url, "hostname", request.host_name);
     if (request.kind == RequestKind::kAlias) AppendKey(url, "alias", request.alias);
     AppendKey(url, "password", request.password_digest);
-    AppendAddress(url, request.ipv4);
+    AppendAddresses(url, request, /*form_has_ipv6=*/false);
   }
   if (request.first_update) url += "&uin=1";
   return url;
 }
 
-// Version 4.41 always says "uin=1", right after the version; it sends no location and no IPv6.
+// Version 4.41 always says "uin=1", right after the version; it sends no location, and IPv6
+// only with the IPv6 update on.
 std::string BuildUpdateUrl441(const UpdateRequest& request, std::string_view api_host) {
   std::string url = ApiBase(api_host, "/nic/update?ver=4.41&uin=1");
   switch (request.kind) {
@@ -64,7 +68,7 @@ std::string BuildUpdateUrl441(const UpdateRequest& request, std::string_view api
       if (!request.alias.empty()) AppendKey(url, "alias", request.alias);
       break;
   }
-  AppendAddress(url, request.ipv4);
+  AppendAddresses(url, request, /*form_has_ipv6=*/false);
   return url;
 }
 

@@ -60,6 +60,8 @@ inline constexpr TextKey kUpdatedIp{"updatedip", ""};
 inline constexpr TextKey kUpdatedIpV6{"updatedipv6", ""};
 
 inline constexpr TextKey kExecuteCommand{"executecommand", ""};  // a flag, read with ReadBool
+// A flag, read with ReadBool: also detect, send and record the names' IPv6 address.
+inline constexpr TextKey kUpdateIpV6{"updateipv6", ""};
 inline constexpr TextKey kCommand{"command", ""};
 inline constexpr IntKey kAutorunOnStartup{"autorunonstartup", 1};
 

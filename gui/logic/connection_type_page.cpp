@@ -1,5 +1,7 @@
 #include "logic/connection_type_page.h"
 
+#include "detection/detect_ipv6.h"
+
 namespace zelquo::gui {
 
 namespace {
@@ -22,6 +24,7 @@ ConnectionType ReadConnectionType(const CSettingsFile& settings) {
   }
   choice.use_alternative_port = settings.Read(keys::kServerPort) == kAlternativeUpdatePort;
   choice.use_https = settings.ReadBool(keys::kUseHttps.name, false);
+  choice.update_ipv6 = IsIpv6UpdateOn(settings);
   return choice;
 }
 
@@ -36,6 +39,9 @@ void SaveConnectionType(const PageContext& context, const ConnectionType& choice
     settings.Write(keys::kIpAddress, "");
   }
   settings.Write(keys::kServerPort, choice.use_alternative_port ? kAlternativeUpdatePort : kDefaultUpdatePort);
+  const bool was_on = IsIpv6UpdateOn(settings);
+  if (choice.update_ipv6 || was_on) settings.WriteInt(keys::kUpdateIpV6.name, choice.update_ipv6 ? 1 : 0);
+  if (was_on && !choice.update_ipv6) settings.Write(keys::kUpdatedIpV6, "");
   if (choice.use_https != settings.ReadBool(keys::kUseHttps.name, false)) {
     settings.Write(keys::kUseHttps, choice.use_https ? "1" : "0");
   }

@@ -1,5 +1,5 @@
-// The Connection Type page's logic: the detection method, the static address, the port option
-// and HTTPS as the page shows them, and what its Save writes.
+// The Connection Type page's logic: the detection method, the static address, the port, IPv6
+// and HTTPS options as the page shows them, and what its Save writes.
 #pragma once
 
 #include <array>
@@ -20,13 +20,16 @@ struct ConnectionType {
   std::array<int, 4> static_address{};  // first octet first
   bool use_alternative_port = false;
   bool use_https = false;  // the provider's requests over HTTPS to 443; the port option then does not apply
+  bool update_ipv6 = false;  // the "updateipv6" flag
 };
 
 // An unknown stored method reads as server side.
 [[nodiscard]] ConnectionType ReadConnectionType(const CSettingsFile& settings);
 // Writes the method, then the static address (static method) or an empty "ipaddress" (every
-// other method), then the port, then "usehttps" where it changes (a file that never had it on
-// does not get the key), then requests a fresh update.
+// other method), then the port, then the IPv6 flag (only when it is on or was on, so that a file
+// that never had it stays as it was; switching it off also empties "updatedipv6", which would
+// otherwise go on showing an address nobody keeps current), then "usehttps" where it changes (a
+// file that never had it on does not get the key), then requests a fresh update.
 void SaveConnectionType(const PageContext& context, const ConnectionType& choice);
 
 }  // namespace zelquo::gui

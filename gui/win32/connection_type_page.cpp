@@ -33,12 +33,14 @@ bool CConnectionTypePage::OnInitDialog() {
   }
   SetAddressControl(Item(IDC_STATIC_ADDRESS_IP), choice_.static_address);
   CheckDlgButton(Window(), IDC_ALTERNATIVE_PORT, choice_.use_alternative_port ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(Window(), IDC_UPDATE_IPV6, choice_.update_ipv6 ? BST_CHECKED : BST_UNCHECKED);
   return true;
 }
 
 void CConnectionTypePage::Save() {
   choice_.static_address = GetAddressControl(Item(IDC_STATIC_ADDRESS_IP));
   choice_.use_alternative_port = IsDlgButtonChecked(Window(), IDC_ALTERNATIVE_PORT) == BST_CHECKED;
+  choice_.update_ipv6 = IsDlgButtonChecked(Window(), IDC_UPDATE_IPV6) == BST_CHECKED;
   const CSettingsFile settings = ProgramSettings();
   SaveConnectionType(MakePageContext(settings, Window()), choice_);
 }

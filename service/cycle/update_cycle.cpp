@@ -5,6 +5,7 @@
 #include "crypto/scramble.h"
 #include "cycle/dialup_guard.h"
 #include "detection/detect_ip.h"
+#include "detection/detect_ipv6.h"
 #include "protocol/answer_table.h"
 #include "protocol/protocol_texts.h"
 #include "protocol/update_exchange.h"
@@ -35,6 +36,7 @@ class CCycle {
 
   void Run() {
     first_update_ = settings_.Read(keys::kUpdatedIp).empty();
+    ipv6_on_ = IsIpv6UpdateOn(settings_);
     if (IsTrayClient()) sinks_.Activity("IP address update initiated.\r\n");
     sinks_.Status("IP update initiated...");
 
@@ -94,11 +96,25 @@ class CCycle {
     return address;
   }
 
+  // The cycle's IPv6 address, detected and reported once per cycle when the setting is on.
+  void EnsureIpv6() {
+    if (!ipv6_on_ || ipv6_detected_) return;
+    ipv6_detected_ = true;
+    if (context_.detect_ipv6) {
+      ipv6_ = context_.detect_ipv6();
+    } else {
+      ipv6_ = DetectIpv6Address(Ipv6DetectionContext{settings_, context_.ip_check_attempts, context_.http_timeout});
+    }
+    sinks_.Activity(Ipv6DetectionMessage(ipv6_));
+    if (ipv6_.empty() && context_.no_ipv6_found) context_.no_ipv6_found();
+  }
+
   UpdateRequest NewRequest(RequestKind kind) const {
     UpdateRequest request;
     request.kind = kind;
     request.password_digest = digest_;
     request.first_update = first_update_;
+    request.ipv6_update = ipv6_on_;
     return request;
   }
 
@@ -161,11 +177,15 @@ class CCycle {
   void Record() const {
     const int now = context_.minute_of_day();
     settings_.Write(keys::kUpdatedIp, loop_.last_good_address);
+    if (ipv6_on_) settings_.Write(keys::kUpdatedIpV6, ipv6_);
     settings_.Write(keys::kUpdatedMinutes, now);
     settings_.Write(keys::kCheckMinutes, now);
   }
 
-  void Unrecord() const { settings_.Write(keys::kUpdatedIp, ""); }
+  void Unrecord() const {
+    settings_.Write(keys::kUpdatedIp, "");
+    if (ipv6_on_) settings_.Write(keys::kUpdatedIpV6, "");
+  }
 
   void ReportCurrentAddress() const {
     const std::string recorded = settings_.Read(keys::kUpdatedIp);
@@ -183,6 +203,7 @@ class CCycle {
       sinks_.Status("IP update failed...");
       return;
     }
+    EnsureIpv6();
     request.ipv4 = ipv4_;
     request.ipv6 = ipv6_;
     const UpdateResult result = Exchange(request, /*may_run_command=*/true);
@@ -199,7 +220,10 @@ class CCycle {
   // when network-card detection failed, which skips this name and every later one.
   bool EnsureAddress(bool report_status) {
     if (ipv4_.empty()) ipv4_ = Detect();
-    if (ipv4_ != kDetectionAbort) return true;
+    if (ipv4_ != kDetectionAbort) {
+      EnsureIpv6();
+      return true;
+    }
     sinks_.Activity(kNicDetectionErrorText);
     if (report_status) sinks_.Status("IP update failed.");
     Wait();
@@ -224,6 +248,7 @@ class CCycle {
       sinks_.Activity(ProgressNote(request, context_.program));
       if (!EnsureAddress(/*report_status=*/true)) continue;
       request.ipv4 = ipv4_;
+      request.ipv6 = ipv6_;
       Exchange(request, /*may_run_command=*/!command_ran_);
     }
     if (!settled_) Unrecord();
@@ -248,6 +273,7 @@ class CCycle {
       sinks_.Activity(ProgressNote(request, context_.program));
       if (!EnsureAddress(/*report_status=*/false)) continue;
       request.ipv4 = ipv4_;
+      request.ipv6 = ipv6_;
       Exchange(request);  // the custom command never runs for an alias
     }
     if (settled_) {
@@ -271,18 +297,23 @@ class CCycle {
   std::string location_;
   std::vector<std::vector<std::string>> hosts_, aliases_;  // the lists' rows
   std::string ipv4_;
-  std::string ipv6_;  // no detection method yields one, so it stays empty
+  bool ipv6_on_ = false;       // "updateipv6" as the cycle began
+  bool ipv6_detected_ = false;
+  std::string ipv6_;           // empty: none found, or the setting is off
 };
 
 }  // namespace
 
 void RunUpdateCycle(const UpdateCycleContext& context, CUpdateLoopState& state) { CCycle(context, state).Run(); }
 
-void BeginUpdateLoop(const CSettingsFile& settings) { settings.Write(keys::kUpdatedIp, ""); }
+void BeginUpdateLoop(const CSettingsFile& settings) {
+  settings.Write(keys::kUpdatedIp, "");
+  if (IsIpv6UpdateOn(settings)) settings.Write(keys::kUpdatedIpV6, "");
+}
 
 void RunUpdatePass(const UpdateCycleContext& context, CUpdateLoopState& state) {
   ChangeCheckContext check{context.settings, context.sinks.activity, context.minute_of_day, context.tracer,
-                           context.ip_check_attempts, context.http_timeout};
+                           context.ip_check_attempts, context.http_timeout, context.detect_ipv6};
   if (IsUpdateDue(check)) {
     RunUpdateCycle(context, state);
     return;

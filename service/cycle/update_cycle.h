@@ -83,6 +83,10 @@ struct UpdateCycleContext {
   RouteTracer tracer = TraceRoute;
   // Address detection; empty: the dispatcher with the network-card method retired.
   std::function<std::string()> detect;
+  // IPv6 detection, asked only when "updateipv6" is on; empty: DetectIpv6Address.
+  std::function<std::string()> detect_ipv6;
+  // Told when a cycle with "updateipv6" on found no usable IPv6 address; may be empty.
+  std::function<void()> no_ipv6_found;
 };
 
 // What lives as long as the loop: the address of the most recent "good" answer.

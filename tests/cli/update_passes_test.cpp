@@ -144,6 +144,40 @@ TEST_F(UpdatePassesTest, AFailedNetworkCardDetectionIsReportedAndTheNamesGoWitho
   EXPECT_EQ(detections_, 1);
 }
 
+TEST_F(UpdatePassesTest, TheIpv6AddressGoesWithEachNameAndItsAbsenceIsSaidOnce) {
+  SetPassword("secret");
+  settings_.AppendEntry(keys::kDomainNames, "home.example.org");
+  settings_.AppendRow(keys::kAliases, {"www", "home.example.org"});
+  server_.SetReply("/nic/update", standin::Text("nochg"));
+  std::string ipv6 = "2001:db8::1";
+  int ipv6_detections = 0;
+  PassEnvironment environment = Environment();
+  environment.detect_ipv6 = [&] {
+    ++ipv6_detections;
+    return ipv6;
+  };
+  const std::string nochg =
+      "[nochg] IP address not changed for domain name home.example.org.\r\n"
+      "[nochg] IP address not changed for hostname www.home.example.org.\r\n";
+
+  EXPECT_EQ(RunSimpleUsagePass(environment), nochg) << "off";
+  EXPECT_EQ(ipv6_detections, 0);
+  settings_.WriteInt(keys::kUpdateIpV6.name, 1);
+  EXPECT_EQ(RunSimpleUsagePass(environment), nochg);
+  EXPECT_EQ(ipv6_detections, 1);
+  const auto& targets = Targets();
+  ASSERT_EQ(targets.size(), 4u);
+  EXPECT_EQ(targets[2], "/nic/update?ver=4.41&uin=1&hostname=home.example.org&password=" + digest_ +
+                            "&myip=203.0.113.9&myipv6=2001:db8::1");
+  EXPECT_EQ(targets[3], "/nic/update?ver=4.41&uin=1&hostname=home.example.org&alias=www&password=" + digest_ +
+                            "&myip=203.0.113.9&myipv6=2001:db8::1");
+
+  ipv6.clear();
+  EXPECT_EQ(RunSimpleUsagePass(environment), "No usable IPv6 address found; updating without one.\r\n" + nochg);
+  EXPECT_EQ(Targets().back(), "/nic/update?ver=4.41&uin=1&hostname=home.example.org&alias=www&password=" + digest_ +
+                                  "&myip=203.0.113.9");
+}
+
 TEST_F(UpdatePassesTest, SingleHostRequestFromTheCommandLine) {
   server_.SetReply("/nic/update", standin::Text("good 203.0.113.5"));
   EXPECT_EQ(RunSingleHostPass(Environment(), SplitArguments({"secret", "example.org", "www", "203.0.113.5"})),

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +63,7 @@ class ChangeCheckTest : public ::testing::Test {
     };
     context.ip_check_attempts = {{"127.0.0.1", port_}};
     context.http_timeout = 5s;
+    context.detect_ipv6 = detect_ipv6_;
     return IsUpdateDue(context);
   }
 
@@ -77,6 +79,7 @@ class ChangeCheckTest : public ::testing::Test {
   TraceResult trace_;
   std::vector<TraceCall> trace_calls_;
   std::vector<std::string> log_;
+  std::function<std::string()> detect_ipv6_;
 };
 
 // Method 3 with a matching static address confirms without network, so whether the check went
@@ -113,6 +116,38 @@ TEST_F(ChangeCheckTest, AgeOfTheLastUpdateInMinutesOfTheDay) {
   }
   EXPECT_EQ(server_.RequestCount(), 0u);
   EXPECT_TRUE(trace_calls_.empty());
+}
+
+TEST_F(ChangeCheckTest, AChangedIpv6AddressIsDueUnlessATraceSparedTheServers) {
+  std::string ipv6 = "2001:db8::2";
+  int asked = 0;
+  detect_ipv6_ = [&] {
+    ++asked;
+    return ipv6;
+  };
+  ServerAnswers(std::string("ip") + kAddress);
+  TraceAnswers({kAddress});
+  settings_.Write(keys::kUpdatedIpV6, "2001:db8::1");
+  Store(kAddress, 600, 600, 1);
+  EXPECT_FALSE(Check()) << "the setting is off";
+  EXPECT_EQ(asked, 0);
+
+  settings_.WriteInt(keys::kUpdateIpV6.name, 1);
+  EXPECT_FALSE(Check()) << "within 5 minutes the trace confirms both";
+  EXPECT_EQ(asked, 0);
+  Store(kAddress, 600, 590, 1);
+  EXPECT_TRUE(Check()) << "the servers are asked, and the IPv6 address changed";
+  EXPECT_EQ(log_.back(), "IPv6 address changed to 2001:db8::2");
+  ipv6 = "2001:db8::1";
+  EXPECT_FALSE(Check());
+  ipv6.clear();
+  Store(kAddress, 600, 0, 3);
+  settings_.Write(keys::kStaticOctet1, "203");
+  settings_.Write(keys::kStaticOctet2, "0");
+  settings_.Write(keys::kStaticOctet3, "113");
+  settings_.Write(keys::kStaticOctet4, "4");
+  EXPECT_TRUE(Check()) << "an address that went away is a change too";
+  EXPECT_EQ(log_.back(), "IPv6 address changed to none");
 }
 
 TEST_F(ChangeCheckTest, NoStoredAddressMeansUpdateWithoutALogLine) {

@@ -86,6 +86,11 @@ cat > "/etc/netns/$ns/hosts" <<HOSTS
 HOSTS
 ip -n "$ns" addr add 198.51.100.41/32 dev lo
 ip -n "$ns" addr add 198.51.100.42/32 dev lo
+# One global IPv6 address on a card that is up, for the IPv6 option.
+ip -n "$ns" link add zqv6a type veth peer name zqv6b
+ip -n "$ns" link set zqv6a up
+ip -n "$ns" link set zqv6b up
+ip -n "$ns" -6 addr add 2001:db8:77::1/64 dev zqv6a nodad
 
 # One server and one idle Windows process for the whole run, inside the namespace (the server
 # owns the sockets): Wine's own services start once, not inside a scenario.
@@ -824,6 +829,31 @@ scenario_connection_type() {
   [[ "$last" == *myip=192.0.2.44* ]] || fail "the static address was not sent: $(cut -f3 <<<"$last")"
 }
 
+# The IPv6 box: its Save stores the flag and asks for a fresh update, which carries the card's
+# IPv6 address; the idle pass then shows it, and clearing the box empties it.
+scenario_connection_ipv6() {
+  start_server "$kIpRule" '/nic/update 200 good 198.51.100.41'
+  start_program "$(account_settings 2)
+numofdomainnames=1
+domain_name1=a.example
+ipmethod=0
+" || return
+  open_settings || return
+  wait_requests /nic/update 1 || { fail "no first update"; return; }
+  [[ "$(requests /nic/update)" != *myipv6* ]] || fail "IPv6 sent with the box never ticked"
+  drv click "$kSettingsCaption" 1061
+  save_page 1061
+  wait_settings updateipv6 1 || fail "updateipv6 '$(settings_value updateipv6)' after Save"
+  wait_requests '/nic/update.*&myipv6=2001:db8:77::1' 1 || fail "no update carried the IPv6 address"
+  wait_settings updatedipv6 2001:db8:77::1 || fail "updatedipv6 '$(settings_value updatedipv6)'"
+  wait_text "$kSettingsCaption" 1076 '^Current IPv6 Address: 2001:db8:77::1$' 10 ||
+    fail "status field: $(cat "$work/text")"
+  drv click "$kSettingsCaption" 1061
+  save_page 1061
+  wait_settings updateipv6 0 || fail "updateipv6 '$(settings_value updateipv6)' after clearing the box"
+  expect_settings updatedipv6=
+}
+
 # An ignored address: once added, the next client-side detection passes over it; once removed,
 # it is sent again. The machine's name resolves to 198.51.100.41 and .42 in the namespace.
 scenario_ignore_list() {
@@ -1036,8 +1066,8 @@ scenario_misc_install_special_folders() {
 source "$here/desktop-scenarios.sh"
 
 all_scenarios=(prompt_at_start website_entries no_prompt_with_password tray_menu second_window save_valid
-  save_refused activity_and_status busy_icon tab_keys outdated_notice domain_names connection_type ignore_list
-  sign_off misc_save misc_renamed misc_service icon_after_shell_restart enter_keys save_responsive
+  save_refused activity_and_status busy_icon tab_keys outdated_notice domain_names connection_type connection_ipv6
+  ignore_list sign_off misc_save misc_renamed misc_service icon_after_shell_restart enter_keys save_responsive
   save_offline exit_restores_autodial tray_tip_length layout_at_144_dpi misc_install_special_folders)
 (($# > 0)) && all_scenarios=("$@")
 for name in "${all_scenarios[@]}"; do run_scenario "$name"; done

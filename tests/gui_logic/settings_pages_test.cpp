@@ -65,6 +65,22 @@ TEST_F(SettingsPagesTest, ConnectionTypeSaveWritesInOrder) {
   EXPECT_EQ(fresh_updates_, 2);
 }
 
+TEST_F(SettingsPagesTest, ConnectionTypeIpv6FlagIsWrittenOnlyOnceItWasOn) {
+  ConnectionType choice{IpMethodChoice::kServerSide, {}, false};
+  SaveConnectionType(context_, choice);
+  EXPECT_EQ(Lines(), "ipmethod=1\nipaddress=\nserverport=80\n") << "off and never on: no key";
+  choice.update_ipv6 = true;
+  SaveConnectionType(context_, choice);
+  EXPECT_EQ(Lines(), "ipmethod=1\nipaddress=\nserverport=80\nupdateipv6=1\n");
+  EXPECT_TRUE(ReadConnectionType(settings_).update_ipv6);
+  settings_.Write(keys::kUpdatedIpV6, "2001:db8::1");
+  choice.update_ipv6 = false;
+  SaveConnectionType(context_, choice);
+  EXPECT_EQ(Lines(), "ipmethod=1\nipaddress=\nserverport=80\nupdateipv6=0\nupdatedipv6=\n")
+      << "switched off, the address nobody keeps current is no longer shown";
+  EXPECT_EQ(fresh_updates_, 3);
+}
+
 TEST_F(SettingsPagesTest, IgnoreListAddAndRemove) {
   for (const char* entry : {"10.0.", "192.168.1.1", "", "10.0.", "172.16"}) AddIgnoredAddress(context_, entry);
   EXPECT_EQ(IgnoreListText(settings_), "10.0.\r\n192.168.1.1\r\n10.0.\r\n172.16\r\n") << "the empty text is not stored";

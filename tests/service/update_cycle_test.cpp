@@ -6,6 +6,7 @@
 
 #include "crypto/md5.h"
 #include "crypto/scramble.h"
+#include "detection/detect_ipv6.h"
 #include "settings/settings_path.h"
 #include "standin_provider/standin_server.h"
 #include "test_files.h"
@@ -346,6 +347,64 @@ TEST_F(UpdateCycleTest, TheTrayClientsNotesAndStatusLines) {
   EXPECT_EQ(status_.back(), "Current IP Address: 203.0.113.9");
   EXPECT_EQ(busy, 1);
   EXPECT_EQ(idle, 1);
+}
+
+TEST_F(UpdateCycleTest, TheIpv6AddressGoesWithEveryRequestAndAChangeOfItAloneUpdates) {
+  // A static address, so that the change check confirms the IPv4 address without a server.
+  settings_.Write(keys::kIpMethod, 3);
+  settings_.Write(keys::kStaticOctet1, "203");
+  settings_.Write(keys::kStaticOctet2, "0");
+  settings_.Write(keys::kStaticOctet3, "113");
+  settings_.Write(keys::kStaticOctet4, "9");
+  AddHosts({"home.example.org"});
+  AddAlias("www", "home.example.org");
+  server_.SetReply("/nic/update", standin::Text("good 203.0.113.9"));
+  std::string ipv6 = "2001:db8::1";
+  int ipv6_detections = 0, none_found = 0;
+  context_.detect_ipv6 = [&] {
+    ++ipv6_detections;
+    return ipv6;
+  };
+  context_.no_ipv6_found = [&] { ++none_found; };
+
+  // Off: nothing asks for an IPv6 address and nothing records one.
+  RunUpdatePass(context_, loop_);
+  EXPECT_EQ(ipv6_detections, 0);
+  EXPECT_EQ(Targets().at(0).find("myipv6"), std::string::npos);
+  EXPECT_EQ(settings_.ReadText(keys::kUpdatedIpV6.name, "absent"), "absent");
+
+  settings_.WriteInt(keys::kUpdateIpV6.name, 1);
+  server_.ClearRequests();
+  activity_.clear();
+  now_ = 601;
+  RunUpdatePass(context_, loop_);  // the stored IPv6 address is empty: the change alone updates
+  EXPECT_EQ(server_.Targets(), (std::vector<std::string>{
+      "/nic/update?ver=4.43&hostname=home.example.org&password=" + digest_ + "&myip=203.0.113.9&myipv6=2001:db8::1",
+      "/nic/update?ver=4.43&hostname=home.example.org&alias=www&password=" + digest_ +
+          "&myip=203.0.113.9&myipv6=2001:db8::1"}));
+  EXPECT_TRUE(Logged("Detected IPv6 address 2001:db8::1"));
+  EXPECT_EQ(settings_.Read(keys::kUpdatedIpV6), "2001:db8::1");
+
+  server_.ClearRequests();
+  now_ = 602;
+  RunUpdatePass(context_, loop_);
+  EXPECT_EQ(server_.RequestCount(), 0u) << "both addresses unchanged";
+
+  ipv6 = "";
+  now_ = 603;
+  RunUpdatePass(context_, loop_);
+  ASSERT_EQ(server_.RequestCount(), 2u);
+  EXPECT_EQ(Targets().at(0), "/nic/update?ver=4.43&hostname=home.example.org&password=" + digest_ + "&myip=203.0.113.9");
+  EXPECT_TRUE(Logged(kNoIpv6Message));
+  EXPECT_EQ(none_found, 1) << "once in the cycle, not once per name";
+  EXPECT_EQ(settings_.Read(keys::kUpdatedIpV6), "");
+
+  // A cycle that does not settle empties the stored IPv6 address with the IPv4 one.
+  settings_.Write(keys::kUpdatedIpV6, "2001:db8::1");
+  server_.SetReply("/nic/update", standin::Text("dnserr"));
+  Cycle();
+  EXPECT_EQ(settings_.Read(keys::kUpdatedIp), "");
+  EXPECT_EQ(settings_.Read(keys::kUpdatedIpV6), "");
 }
 
 }  // namespace

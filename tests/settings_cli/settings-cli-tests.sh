@@ -302,6 +302,22 @@ autorunonstartup=1
 INI
 check "the settings file is exactly as expected" diff <(sed -e '$a\' "$settings") "$work/expected.ini"
 
+# The IPv6 option, after the whole-file check: a file that never had it is left without its key.
+ipv6_keys() { grep -E '^(updateipv6|updatedipv6)=' "$settings" | paste -sd' '; }
+check "no IPv6 key before the option is used" test -z "$(ipv6_keys)"
+run connection --ipv6
+check "connection --ipv6: exit 0, writes the flag" test "$rc $(ipv6_keys)" == "0 updateipv6=1"
+printf 'updatedipv6=2001:db8::1\n' >>"$settings"
+run connection
+check "connection shows that IPv6 is updated too" grep -qx 'IPv6:        updated too' "$work/out"
+run status
+check "status shows the last IPv6 address" grep -qx 'Last IPv6:   2001:db8::1' "$work/out"
+run connection --no-ipv6
+check "connection --no-ipv6: the flag off, the last address emptied" \
+  test "$rc $(ipv6_keys)" == "0 updateipv6=0 updatedipv6="
+check "two IPv6 options are a usage error" refused 2 'zelquoiuc connection: give one IPv6 option' \
+  connection --ipv6 --no-ipv6
+
 # --- the file's mode, its lock and failed writes -------------------------------------------
 # Each case in a folder of its own, beside a copy of the program.
 beside() {  # beside NAME: a folder with the program in it; sets other

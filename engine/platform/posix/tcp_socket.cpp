@@ -27,13 +27,13 @@ bool ParseDottedAddress(std::string_view text, in_addr& address) {
   return inet_pton(AF_INET, copy.c_str(), &address) == 1;
 }
 
-// The first IPv4 address of host: a dotted address as it is, otherwise the name looked up by
-// `until` (getaddrinfo alone could wait on a silent resolver far beyond the socket's time-out).
-bool ResolveFirstAddress(std::string_view host, in_addr& address, Clock::time_point until) {
-  if (ParseDottedAddress(host, address)) return true;
+// The first address of host in the family: a literal address as it is, otherwise the name
+// looked up by `until` (getaddrinfo alone could wait on a silent resolver far beyond the
+// socket's time-out). The port is left to the caller.
+bool ResolveFirstAddress(std::string_view host, int family, Address& address, Clock::time_point until) {
   for (const Address& found : LookUpHost(std::string(host), until)) {
-    if (found.storage.ss_family != AF_INET) continue;
-    address = reinterpret_cast<const sockaddr_in&>(found.storage).sin_addr;
+    if (found.storage.ss_family != family) continue;
+    address = found;
     return true;
   }
   return false;
@@ -43,6 +43,7 @@ bool ResolveFirstAddress(std::string_view host, in_addr& address, Clock::time_po
 
 struct CTimeoutSocket::Impl {
   CUniqueFd fd;
+  int family = AF_INET;
 
   // Waits until the socket is ready for `events` or the time since `start` exceeds `timeout`;
   // the program's stop request ends the wait as the time-out would.
@@ -69,15 +70,24 @@ void CTimeoutSocket::SetTimeout(std::chrono::seconds timeout) {
 
 bool CTimeoutSocket::Create(std::string_view local_address, std::uint16_t local_port) {
   Close();
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_port = htons(local_port);
-  if (!ParseDottedAddress(local_address, local.sin_addr)) {
+  sockaddr_storage local{};
+  socklen_t local_length = 0;
+  if (auto& v4 = reinterpret_cast<sockaddr_in&>(local); ParseDottedAddress(local_address, v4.sin_addr)) {
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(local_port);
+    local_length = sizeof v4;
+  } else if (auto& v6 = reinterpret_cast<sockaddr_in6&>(local);
+             inet_pton(AF_INET6, std::string(local_address).c_str(), &v6.sin6_addr) == 1) {
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(local_port);
+    local_length = sizeof v6;
+  } else {
     last_error_ = EINVAL;
     return false;
   }
-  impl_->fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (!impl_->fd.Valid() || ::bind(impl_->fd.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+  impl_->family = local.ss_family;
+  impl_->fd.Reset(::socket(impl_->family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!impl_->fd.Valid() || ::bind(impl_->fd.Get(), reinterpret_cast<const sockaddr*>(&local), local_length) != 0) {
     last_error_ = errno;
     Close();
     return false;
@@ -86,15 +96,15 @@ bool CTimeoutSocket::Create(std::string_view local_address, std::uint16_t local_
 }
 
 bool CTimeoutSocket::Connect(std::string_view host, std::uint16_t port) {
-  sockaddr_in remote{};
-  remote.sin_family = AF_INET;
-  remote.sin_port = htons(port);
-  if (!impl_->fd.Valid() || !ResolveFirstAddress(host, remote.sin_addr, Clock::now() + timeout_)) {
+  Address remote;
+  if (!impl_->fd.Valid() || !ResolveFirstAddress(host, impl_->family, remote, Clock::now() + timeout_)) {
     last_error_ = impl_->fd.Valid() ? EHOSTUNREACH : EBADF;
     return false;
   }
+  // sin_port and sin6_port lie at the same place.
+  reinterpret_cast<sockaddr_in&>(remote.storage).sin_port = htons(port);
   const auto start = Clock::now();
-  if (::connect(impl_->fd.Get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) return true;
+  if (::connect(impl_->fd.Get(), reinterpret_cast<const sockaddr*>(&remote.storage), remote.length) == 0) return true;
   if (errno != EINPROGRESS) {
     last_error_ = errno;
     return false;

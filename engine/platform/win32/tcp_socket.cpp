@@ -4,6 +4,7 @@
 #include "platform/tcp_socket.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <string>
@@ -69,6 +70,20 @@ bool ResolveFirstAddress(std::string_view host, in_addr& address) {
   return true;
 }
 
+// The first IPv6 address of host: a literal as it is, otherwise the name looked up.
+bool ResolveFirstIpv6Address(std::string_view host, sockaddr_in6& address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET6;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string name(host);
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  const bool ok = found->ai_addrlen >= sizeof address;
+  if (ok) memcpy(&address, found->ai_addr, sizeof address);
+  freeaddrinfo(found);
+  return ok;
+}
+
 enum class Readiness { kRead, kWrite, kConnect };
 
 }  // namespace
@@ -76,6 +91,7 @@ enum class Readiness { kRead, kWrite, kConnect };
 struct CTimeoutSocket::Impl {
   CWinsockSession winsock;
   CSocketHandle socket;
+  int family = AF_INET;
 
   // Waits until the socket is ready or the time since `start` exceeds `timeout`. 1: ready (for
   // kConnect also when the connection failed; SO_ERROR tells); 0: timed out; -1: select failed.
@@ -115,17 +131,26 @@ bool CTimeoutSocket::Create(std::string_view local_address, std::uint16_t local_
     last_error_ = WSANOTINITIALISED;
     return false;
   }
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_port = htons(local_port);
-  if (!ParseDottedAddress(local_address, local.sin_addr)) {
+  sockaddr_storage local{};
+  int local_length = 0;
+  if (auto& v4 = reinterpret_cast<sockaddr_in&>(local); ParseDottedAddress(local_address, v4.sin_addr)) {
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(local_port);
+    local_length = sizeof v4;
+  } else if (auto& v6 = reinterpret_cast<sockaddr_in6&>(local);
+             inet_pton(AF_INET6, std::string(local_address).c_str(), &v6.sin6_addr) == 1) {
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(local_port);
+    local_length = sizeof v6;
+  } else {
     last_error_ = WSAEINVAL;
     return false;
   }
-  impl_->socket.Reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  impl_->family = local.ss_family;
+  impl_->socket.Reset(::socket(impl_->family, SOCK_STREAM, IPPROTO_TCP));
   u_long non_blocking = 1;
   if (!impl_->socket.Valid() ||
-      ::bind(impl_->socket.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
+      ::bind(impl_->socket.Get(), reinterpret_cast<const sockaddr*>(&local), local_length) == SOCKET_ERROR ||
       ioctlsocket(impl_->socket.Get(), FIONBIO, &non_blocking) == SOCKET_ERROR) {
     last_error_ = WSAGetLastError();
     Close();
@@ -135,19 +160,32 @@ bool CTimeoutSocket::Create(std::string_view local_address, std::uint16_t local_
 }
 
 bool CTimeoutSocket::Connect(std::string_view host, std::uint16_t port) {
-  sockaddr_in remote{};
-  remote.sin_family = AF_INET;
-  remote.sin_port = htons(port);
+  sockaddr_storage remote{};
+  int remote_length = 0;
   if (!impl_->socket.Valid()) {
     last_error_ = WSAENOTSOCK;
     return false;
   }
-  if (!ResolveFirstAddress(host, remote.sin_addr)) {
-    last_error_ = WSAGetLastError();
-    return false;
+  if (impl_->family == AF_INET6) {
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(remote);
+    if (!ResolveFirstIpv6Address(host, v6)) {
+      last_error_ = WSAGetLastError();
+      return false;
+    }
+    v6.sin6_port = htons(port);
+    remote_length = sizeof v6;
+  } else {
+    auto& v4 = reinterpret_cast<sockaddr_in&>(remote);
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port);
+    if (!ResolveFirstAddress(host, v4.sin_addr)) {
+      last_error_ = WSAGetLastError();
+      return false;
+    }
+    remote_length = sizeof v4;
   }
   auto start = Clock::now();
-  if (::connect(impl_->socket.Get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) return true;
+  if (::connect(impl_->socket.Get(), reinterpret_cast<const sockaddr*>(&remote), remote_length) == 0) return true;
   const int error = WSAGetLastError();
   if (error != WSAEWOULDBLOCK) {
     last_error_ = error;

@@ -36,6 +36,7 @@ void CServiceUpdatePasses::Pass(PollIntervalWait& wait) {
   context.command.refused = [this](const std::string& reason) { Log(CommandRefusalLogEntry(reason)); };
   context.reports.exchanged = [this](const ExchangeReport& report) { Log(ExchangeLogEntry(report)); };
   context.reports.detection_failed = [this](const std::string& address) { Log(DetectionLogEntry(address)); };
+  context.no_ipv6_found = [this] { Log(NoIpv6LogEntry()); };
   RunUpdatePass(context, loop_state_);
 }
 

@@ -83,6 +83,10 @@ ServiceLogEntry DetectionLogEntry(const std::string& address) {
           "no address found; the update goes without one and the provider takes the sender's"};
 }
 
+ServiceLogEntry NoIpv6LogEntry() {
+  return {EventType::kWarning, ids::kDetectionFailed, "no usable IPv6 address found; the update goes without one"};
+}
+
 ServiceLogEntry CommandRefusalLogEntry(const std::string& reason) {
   return {EventType::kWarning, ids::kCustomCommandRefused, reason};
 }

@@ -28,6 +28,9 @@ struct ServiceLogEntry {
 // A detection that found no address ("") or failed ("abort").
 [[nodiscard]] ServiceLogEntry DetectionLogEntry(const std::string& address);
 
+// With "updateipv6" on, a cycle that found no usable IPv6 address (its requests go without one).
+[[nodiscard]] ServiceLogEntry NoIpv6LogEntry();
+
 // The custom command's refusal, with its reason.
 [[nodiscard]] ServiceLogEntry CommandRefusalLogEntry(const std::string& reason);
 

@@ -340,6 +340,8 @@ while IFS='|' read -r ip_answer update_answer names expected; do
   restart_standin "/ipcheck.asp 200 $ip_answer" "/nic/update 200 $update_answer"
   if [[ $names == alias ]]; then
     names=(numofdomainnames=0 numofaliases=1 alias_alias1=www alias_domain_name1=home.example.net)
+  elif [[ $names == ipv6 ]]; then  # IPv6 asked for, in a namespace that has none
+    names=(numofdomainnames=1 domain_name1=home.example.net updateipv6=1)
   else
     names=(numofdomainnames=1 domain_name1=home.example.net)
   fi
@@ -365,6 +367,7 @@ ip203.0.113.77|911|host|28 Updates paused: home.example.net with 203.0.113.77, a
 ip203.0.113.77|oldversion|host|28 The provider calls this client outdated: home.example.net with 203.0.113.77, answer "oldversion"
 ip203.0.113.77|close|host|27 Update failed: home.example.net with 203.0.113.77: Error...
 no address here|good 203.0.113.5|host|28 Address detection failed: no address found; the update goes without one and the provider takes the sender's
+ip203.0.113.77|good 203.0.113.77|ipv6|28 Address detection failed: no usable IPv6 address found; the update goes without one
 ROWS
 
 zq_checks_passed

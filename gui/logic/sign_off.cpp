@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "crypto/scramble.h"
+#include "protocol/update_exchange.h"
 #include "protocol/update_url.h"
 
 namespace zelquo::gui {
@@ -68,9 +69,12 @@ std::vector<SignOffRequest> StoredSignOffRequests(const CSettingsFile& settings)
 void SignOff(const SignOffContext& context) {
   const std::optional<std::string> base = ReadSignOffBase(context.settings, context.api_host);
   if (!base) return;
+  // The sign-off carries the password itself: with HTTPS on it goes nowhere else.
+  const bool secure = context.settings.ReadBool(keys::kUseHttps.name, false);
   for (const SignOffRequest& request : StoredSignOffRequests(context.settings)) {
+    const std::string url = BuildSignOffUrl(*base, request);
     // The answer tells the user nothing they could act on while the program ends.
-    FetchWithinLimit(BuildSignOffUrl(*base, request), context.timeout);
+    FetchWithinLimit(secure ? SecureFormOf(url) : url, context.timeout);
   }
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Writes screenshots of the tray program under Wine for a look by eye: the tray menu open, the
 # settings window, its Activity page after a few update cycles, a message dialog, every page with
-# stored content (each Connection Type choice) and the two small dialogs of the Domain Names page. Uses the
-# GUI test bed's set-up (Xvfb, private prefix, network namespace with the stand-in provider).
+# stored content (each Connection Type choice, then the HTTPS box set) and the two small dialogs
+# of the Domain Names page. Uses the GUI test bed's set-up (Xvfb, private prefix, network
+# namespace with the stand-in provider).
 # Everything is taken twice: at 96 DPI, and at 144 DPI (150 %) in the subfolder 144dpi.
 #   gui-screenshots.sh [NATIVE_BUILD WINDOWS_BUILD]   (as root; PNGs in WINDOWS_BUILD/gui-screenshots)
 # Like tests/gui/run.sh, run it under `flock /tmp/zq-netns.lock` where others run namespace tests.
@@ -95,6 +96,10 @@ for radio in 1020 1021 1022 1023; do
   sleep 0.5
   shot "$settings_window" "page-connection-type-$((radio - 1020))"
 done
+# The HTTPS box set, unsaved: the port box greyed out.
+drv click "$kSettingsCaption" 1062
+sleep 0.3
+shot "$settings_window" page-connection-type-https
 show_page 3 && sleep 0.3 && shot "$settings_window" page-ignore-ip-list
 show_page 4 && sleep 0.3 && shot "$settings_window" page-sign-off
 show_page 5 && sleep 0.3 && shot "$settings_window" page-misc

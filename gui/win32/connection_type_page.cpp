@@ -23,7 +23,13 @@ CConnectionTypePage::CConnectionTypePage() : CDialog(IDD_CONNECTION_TYPE_PAGE) {
   for (const auto& radio : kMethodRadios) {
     OnClick(radio.control_id, [this, method = radio.method] { choice_.method = method; });
   }
+  OnClick(IDC_USE_HTTPS, [this] { ShowPortInUse(); });
   OnClick(IDOK, [this] { Save(); });
+}
+
+// Over HTTPS the requests go to 443 whatever the port box says: it stays as stored but greyed.
+void CConnectionTypePage::ShowPortInUse() {
+  EnableWindow(Item(IDC_ALTERNATIVE_PORT), IsDlgButtonChecked(Window(), IDC_USE_HTTPS) != BST_CHECKED);
 }
 
 bool CConnectionTypePage::OnInitDialog() {
@@ -33,6 +39,8 @@ bool CConnectionTypePage::OnInitDialog() {
   }
   SetAddressControl(Item(IDC_STATIC_ADDRESS_IP), choice_.static_address);
   CheckDlgButton(Window(), IDC_ALTERNATIVE_PORT, choice_.use_alternative_port ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(Window(), IDC_USE_HTTPS, choice_.use_https ? BST_CHECKED : BST_UNCHECKED);
+  ShowPortInUse();
   CheckDlgButton(Window(), IDC_UPDATE_IPV6, choice_.update_ipv6 ? BST_CHECKED : BST_UNCHECKED);
   return true;
 }
@@ -40,6 +48,7 @@ bool CConnectionTypePage::OnInitDialog() {
 void CConnectionTypePage::Save() {
   choice_.static_address = GetAddressControl(Item(IDC_STATIC_ADDRESS_IP));
   choice_.use_alternative_port = IsDlgButtonChecked(Window(), IDC_ALTERNATIVE_PORT) == BST_CHECKED;
+  choice_.use_https = IsDlgButtonChecked(Window(), IDC_USE_HTTPS) == BST_CHECKED;
   choice_.update_ipv6 = IsDlgButtonChecked(Window(), IDC_UPDATE_IPV6) == BST_CHECKED;
   const CSettingsFile settings = ProgramSettings();
   SaveConnectionType(MakePageContext(settings, Window()), choice_);

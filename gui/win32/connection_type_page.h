@@ -1,5 +1,5 @@
 // The Connection Type page of the settings window: the detection method, the static address and
-// the port option, written by the page's Save.
+// the port, HTTPS and IPv6 options, written by the page's Save.
 #pragma once
 
 #include "framework/dialog.h"
@@ -16,6 +16,8 @@ class CConnectionTypePage final : public win::CDialog {
 
  private:
   void Save();
+  // The port box is enabled only while the HTTPS box is clear.
+  void ShowPortInUse();
   // The stored method until a radio is clicked: the network-card method has no radio.
   ConnectionType choice_;
 };

@@ -284,6 +284,14 @@ tray_click() {
   xdotool mousemove --window "$tray" 10 10 click --repeat "${2:-1}" --delay 80 "$1"
 }
 
+# x_click WINDOW ID: a real X click on the control's centre (its page must be shown).
+x_click() {
+  local centre
+  centre=$(drv center "$1" "$2") || { fail "no control $2 to click"; return 1; }
+  # shellcheck disable=SC2086
+  xdotool mousemove $centre click 1
+}
+
 # type_into WINDOW ID TEXT: real typing after a click on the control.
 type_into() {
   local centre
@@ -799,7 +807,8 @@ domain_name3=b.example
   wait_settings numofdomainnames 1 && expect_settings domain_name1=f.example || fail "f.example not stored first"
 }
 
-# Each connection type saved: the file, then the fresh update's request (its port and address).
+# Each connection type saved: the file, then the fresh update's request (its port and address);
+# then the HTTPS box and the port box it greys out.
 scenario_connection_type() {
   start_server "$kIpRule" '/nic/update 200 nochg'
   start_with_one_name || return
@@ -827,6 +836,28 @@ scenario_connection_type() {
   last=$(grep -P '\t/nic/update' "$work/record" | tail -1)
   [[ "$last" == 8245* ]] || fail "the update after choosing port 8245 came on $(cut -f1 <<<"$last")"
   [[ "$last" == *myip=192.0.2.44* ]] || fail "the static address was not sent: $(cut -f3 <<<"$last")"
+  grep -q '^usehttps=' "$dir/ZelquoIUC.ini" && fail "usehttps written with the HTTPS box never touched"
+  # The HTTPS box, clicked through X: the port box greys out while it is set and keeps its state;
+  # a window opened afresh shows the stored choice.
+  show_page 2 || return
+  x_click "$kSettingsCaption" 1062
+  sleep 0.3
+  drv enabled "$kSettingsCaption" 1037 && fail "the port box stays enabled with HTTPS set"
+  save_page 1062
+  wait_settings usehttps 1 || fail "usehttps '$(settings_value usehttps)' after saving with HTTPS set"
+  expect_settings serverport=8245
+  drv click "$kSettingsCaption" 2
+  expect_count "$kSettingsCaption" "1 0" || return
+  drv tray 0x203
+  expect_count "$kSettingsCaption" "1 1" 10 || return
+  [[ "$(drv check "$kSettingsCaption" 1062)" == 1 ]] || fail "the HTTPS box is clear in a new window"
+  drv enabled "$kSettingsCaption" 1037 && fail "the port box is enabled in a new window with HTTPS stored"
+  show_page 2 || return
+  x_click "$kSettingsCaption" 1062
+  sleep 0.3
+  drv enabled "$kSettingsCaption" 1037 || fail "the port box stays greyed with HTTPS cleared"
+  save_page 1062
+  wait_settings usehttps 0 || fail "usehttps '$(settings_value usehttps)' after clearing the box"
 }
 
 # The IPv6 box: its Save stores the flag and asks for a fresh update, which carries the card's

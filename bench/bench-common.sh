@@ -17,6 +17,30 @@ readonly BENCH_USERNAME=demo
 # there with one "good" line per name, as a dyndns2 server answers a batched request.
 readonly BENCH_BATCH_PORT=8081
 
+# bench_start_tls_front WORK: inside the namespace, a certificate authority and a certificate for
+# dynupdate.zelquo.net made for the run, the authority alone in a bind-mounted /etc/ssl/certs,
+# and stunnel on 127.0.0.1:443 in front of the stand-in's port 80. Sets BENCH_CA_FILE.
+bench_start_tls_front() {
+  local work=$1 dir=$1/tls
+  mkdir -p "$dir/trust"
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout "$dir/ca.key" -out "$dir/ca.pem" \
+    -days 2 -subj "/CN=Zelquo bench authority" 2>/dev/null
+  openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout "$dir/server.key" -out "$dir/server.csr" \
+    -subj /CN=dynupdate.zelquo.net 2>/dev/null
+  openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAcreateserial -days 2 \
+    -extfile <(echo subjectAltName=DNS:dynupdate.zelquo.net) -out "$dir/server.pem" 2>/dev/null
+  cp "$dir/ca.pem" "$dir/trust/zelquo-bench.pem"
+  openssl rehash "$dir/trust" 2>/dev/null
+  mount --bind "$dir/trust" /etc/ssl/certs
+  printf '%s\n' foreground=yes pid= debug=0 '[provider]' accept=127.0.0.1:443 connect=127.0.0.1:80 \
+    "cert=$dir/server.pem" "key=$dir/server.key" >"$dir/stunnel.conf"
+  stunnel4 "$dir/stunnel.conf" >"$dir/stunnel.log" 2>&1 &
+  BENCH_TLS_PID=$!
+  local _
+  for _ in $(seq 100); do (: </dev/tcp/127.0.0.1/443) 2>/dev/null && break; sleep 0.05; done
+  BENCH_CA_FILE=$dir/ca.pem
+}
+
 bench_die() {
   echo "error: $*" >&2
   exit 2
@@ -161,14 +185,17 @@ bench_write_zelquo_settings() {
 
 # inadyn's settings for $2 host names in file $1, checking every $3 seconds in daemon mode. It asks
 # the same IP-check server as ours (port 8245) and sends one dyndns2-style request per name.
+# bench_write_inadyn_conf FILE COUNT [PERIOD [CA_FILE]]: with CA_FILE, the updates go over
+# HTTPS (port 443), trusting that authority; the IP check stays plain, as this system's does.
 bench_write_inadyn_conf() {
-  local file=$1 count=$2 period=${3:-} names
+  local file=$1 count=$2 period=${3:-} ca_file=${4:-} names
   names=$(bench_host_names "$count" | sed 's/.*/"&"/' | paste -sd, | sed 's/,/, /g')
   {
     if [[ -n "$period" ]]; then echo "period = $period"; fi
+    if [[ -n "$ca_file" ]]; then echo "ca-trust-file = $ca_file"; fi
     cat <<CONF
 custom zqbench {
-    ssl            = false
+    ssl            = $([[ -n "$ca_file" ]] && echo true || echo false)
     username       = $BENCH_USERNAME
     password       = $BENCH_CLEAR_PASSWORD
     checkip-server = ip1.zelquo.net:8245

@@ -3,11 +3,15 @@
 # inadyn and ddclient doing the same work, for 1 and for 50 host names. A benchmark: it prints
 # figures and is not part of the test command.
 #
-#   bench/cli-update-bench.sh [NATIVE_BUILD_DIR] [RUNS] [HOST_COUNTS]
+#   bench/cli-update-bench.sh [NATIVE_BUILD_DIR] [RUNS] [HOST_COUNTS] [https]
 #     NATIVE_BUILD_DIR  default build/native; needs the targets zelquoipupdate and standin-provider
 #                       (cmake --build DIR --target zelquoipupdate standin-provider)
 #     RUNS              measured runs per client and host count, default 9
 #     HOST_COUNTS       quoted list, default "1 50"
+#     https             the updates over HTTPS instead: zelquoipupdate with usehttps=1 and inadyn
+#                       with ssl = true and a ca-trust-file, both to stunnel on 443 in front of
+#                       the stand-in, with a certificate of an authority made for the run and
+#                       trusted only in the namespace (ddclient is left out)
 #
 # Root only (Debian 12): installs inadyn, ddclient and GNU time with apt-get when they are missing,
 # with their services kept from starting. Everything runs inside a network namespace of its own
@@ -43,7 +47,12 @@ export LC_ALL=C
 BENCH_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=bench/bench-common.sh
 source "$BENCH_ROOT/bench/bench-common.sh"
-readonly CLIENTS=(zelquoipupdate inadyn ddclient)
+if [[ "${BENCH_HTTPS:-}" == 1 || "${4:-}" == https ]]; then
+  export BENCH_HTTPS=1
+  readonly CLIENTS=(zelquoipupdate inadyn)
+else
+  readonly CLIENTS=(zelquoipupdate inadyn ddclient)
+fi
 
 # --- inside the namespace ------------------------------------------------------------------------
 
@@ -109,7 +118,14 @@ run_client_once() {
 measure_inside() {
   local runs=$1 counts=$2 count client round
   mkdir -p "$WORK/log" "$WORK/result"
-  trap 'bench_stop_standin' EXIT
+  trap 'bench_stop_standin; [[ -n "${BENCH_TLS_PID:-}" ]] && kill "$BENCH_TLS_PID"' EXIT
+  if [[ "${BENCH_HTTPS:-}" == 1 ]]; then
+    bench_start_tls_front "$WORK"
+    for count in $counts; do
+      bench_write_zelquo_settings "$WORK/zq-$count" "$count" usehttps=1
+      bench_write_inadyn_conf "$WORK/inadyn-$count.conf" "$count" "" "$BENCH_CA_FILE"
+    done
+  fi
   for count in $counts; do
     bench_write_standin_script "$WORK/script-$count" "$count"
     bench_start_standin "" "$BENCH_BUILD" "$WORK/script-$count" "$WORK/record" "$WORK/ready"
@@ -212,11 +228,12 @@ main() {
     bench_write_ddclient_conf "$WORK/ddclient-$count.conf" "$count" 0
   done
 
+  [[ "${BENCH_HTTPS:-}" == 1 ]] && echo "Over HTTPS (port 443, certificates checked):"
   echo "One-shot update: zelquoipupdate vs inadyn $(dpkg-query -W -f='${Version}' inadyn) vs ddclient $(dpkg-query -W -f='${Version}' ddclient)"
   echo "build: $build ($(git -C "$BENCH_ROOT" rev-parse --short HEAD 2>/dev/null || echo '?'))"
   echo "machine: $(nproc) cores, $(uname -r), load average $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "namespace $NS: stand-in provider on 127.0.0.1:80, :8245 and :$BENCH_BATCH_PORT; host counts: $counts; $runs runs"
-  ip netns exec "$NS" env WORK="$WORK" BENCH_BUILD="$build" bash "$0" --inside "$runs" "$counts"
+  ip netns exec "$NS" env WORK="$WORK" BENCH_BUILD="$build" BENCH_HTTPS="${BENCH_HTTPS:-}" bash "$0" --inside "$runs" "$counts"
   print_table "$runs" "$counts"
 }
 

@@ -3,7 +3,7 @@
 # tree laid out here: the programs the tests ran, stripped, in /usr/lib/zelquoiuc/ beside a
 # ZelquoIUC.ini that links to /etc/zelquoiuc/ZelquoIUC.ini (made by postinst, never shipped, so
 # dpkg never replaces the account), links in /usr/bin, the systemd unit, the man pages and the
-# documentation. Depends comes from dpkg-shlibdeps.
+# documentation. Depends comes from dpkg-shlibdeps, and libssl3 (loaded, not linked).
 #
 #   packaging/deb/build-deb.sh NATIVE_BUILD_DIR OUT_DIR [DEBIAN_REVISION]
 #
@@ -79,6 +79,8 @@ printf 'Source: %s\n\nPackage: %s\nArchitecture: any\n' "$package" "$package" >"
 depends=$(cd "$work/src" && dpkg-shlibdeps -O "${staged[@]}" |
   sed -n 's/^shlibs:Depends=//p')
 [[ -n "$depends" ]] || { echo "dpkg-shlibdeps found no dependencies" >&2; exit 1; }
+# OpenSSL is loaded when a secure request is made, so dpkg-shlibdeps cannot see it.
+depends+=", libssl3 (>= 3.0.0)"
 
 (cd "$stage" && find . -path ./DEBIAN -prune -o -type f -printf '%P\0' | LC_ALL=C sort -z |
   xargs -0 md5sum) >"$stage/DEBIAN/md5sums"

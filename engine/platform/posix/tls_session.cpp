@@ -1,12 +1,14 @@
 // The trust store is the system's certificate folder (SSL_CERT_DIR, else OpenSSL's default, on
 // Debian /etc/ssl/certs with its hashed names). It is read lazily: only the authorities a chain
 // names are loaded, rather than the whole bundle file of some 140 certificates per request.
+// OpenSSL's calls go through the table openssl_library.h loads; its macros name constants only.
 #include "platform/posix/tls_session.h"
 
 #include <openssl/err.h>
-#include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 #include <poll.h>
+
+#include "platform/posix/openssl_library.h"
 
 #include <cstdlib>
 
@@ -15,15 +17,15 @@ namespace zelquo::platform {
 namespace {
 
 struct ContextDeleter {
-  void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+  void operator()(SSL_CTX* context) const { LoadOpenSsl()->SSL_CTX_free(context); }
 };
 struct SslDeleter {
-  void operator()(SSL* ssl) const { SSL_free(ssl); }
+  void operator()(SSL* ssl) const { LoadOpenSsl()->SSL_free(ssl); }
 };
 
-const char* TrustFolder() {
-  const char* folder = std::getenv(X509_get_default_cert_dir_env());
-  return folder != nullptr && *folder != '\0' ? folder : X509_get_default_cert_dir();
+const char* TrustFolder(const OpenSslLibrary& ssl) {
+  const char* folder = std::getenv(ssl.X509_get_default_cert_dir_env());
+  return folder != nullptr && *folder != '\0' ? folder : ssl.X509_get_default_cert_dir();
 }
 
 TlsFailure FailureOfVerification(long result) {
@@ -58,25 +60,30 @@ TlsFailure FailureOfHandshake(unsigned long error) {
 }  // namespace
 
 struct CTlsSession::Impl {
+  const OpenSslLibrary* library = LoadOpenSsl();
   std::unique_ptr<SSL_CTX, ContextDeleter> context;
   std::unique_ptr<SSL, SslDeleter> ssl;
 };
 
 CTlsSession::CTlsSession(int fd, SocketWait wait) : impl_(std::make_unique<Impl>()), wait_(std::move(wait)) {
-  impl_->context.reset(SSL_CTX_new(TLS_client_method()));
+  const OpenSslLibrary* library = impl_->library;
+  if (library == nullptr) return;
+  impl_->context.reset(library->SSL_CTX_new(library->TLS_client_method()));
   if (!impl_->context) return;
   SSL_CTX* context = impl_->context.get();
-  SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
-  SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
-  if (X509_STORE_load_path(SSL_CTX_get_cert_store(context), TrustFolder()) != 1) ERR_clear_error();
-  impl_->ssl.reset(SSL_new(context));
-  if (impl_->ssl) SSL_set_fd(impl_->ssl.get(), fd);
+  library->SSL_CTX_ctrl(context, SSL_CTRL_SET_MIN_PROTO_VERSION, TLS1_2_VERSION, nullptr);
+  library->SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+  if (library->X509_STORE_load_path(library->SSL_CTX_get_cert_store(context), TrustFolder(*library)) != 1) {
+    library->ERR_clear_error();
+  }
+  impl_->ssl.reset(library->SSL_new(context));
+  if (impl_->ssl) library->SSL_set_fd(impl_->ssl.get(), fd);
 }
 
 CTlsSession::~CTlsSession() = default;
 
 bool CTlsSession::WaitAsAsked(int result) {
-  switch (SSL_get_error(impl_->ssl.get(), result)) {
+  switch (impl_->library->SSL_get_error(impl_->ssl.get(), result)) {
     case SSL_ERROR_WANT_READ:
       return wait_(POLLIN);
     case SSL_ERROR_WANT_WRITE:
@@ -89,27 +96,32 @@ bool CTlsSession::WaitAsAsked(int result) {
 CTlsSession::Handshake CTlsSession::Start(const std::string& host) {
   failure_ = TlsFailure::kOther;
   SSL* ssl = impl_->ssl.get();
-  if (ssl == nullptr || SSL_set_tlsext_host_name(ssl, host.c_str()) != 1 || SSL_set1_host(ssl, host.c_str()) != 1) {
+  if (ssl == nullptr) return Handshake::kRefused;  // no library, or no session could be made
+  const OpenSslLibrary& library = *impl_->library;
+  // The name goes out as the server name and is what the certificate must be for.
+  if (library.SSL_ctrl(ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                       const_cast<char*>(host.c_str())) != 1 ||
+      library.SSL_set1_host(ssl, host.c_str()) != 1) {
     return Handshake::kRefused;
   }
-  ERR_clear_error();
+  library.ERR_clear_error();
   for (;;) {
-    const int result = SSL_connect(ssl);
+    const int result = library.SSL_connect(ssl);
     if (result == 1) {
       failure_ = TlsFailure::kNone;
       return Handshake::kDone;
     }
-    const int error = SSL_get_error(ssl, result);
+    const int error = library.SSL_get_error(ssl, result);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
       if (!WaitAsAsked(result)) return Handshake::kBroken;
       continue;
     }
-    if (const long verified = SSL_get_verify_result(ssl); verified != X509_V_OK) {
+    if (const long verified = library.SSL_get_verify_result(ssl); verified != X509_V_OK) {
       failure_ = FailureOfVerification(verified);
       return Handshake::kRefused;
     }
-    const unsigned long queued = ERR_peek_error();
-    ERR_clear_error();
+    const unsigned long queued = library.ERR_peek_error();
+    library.ERR_clear_error();
     // The peer closing or the socket failing with no TLS error queued is the transport's doing.
     if (queued == 0 && (error == SSL_ERROR_SYSCALL || error == SSL_ERROR_ZERO_RETURN)) return Handshake::kBroken;
     failure_ = FailureOfHandshake(queued);
@@ -120,11 +132,11 @@ CTlsSession::Handshake CTlsSession::Start(const std::string& host) {
 bool CTlsSession::SendAll(std::string_view bytes) {
   while (!bytes.empty()) {
     std::size_t sent = 0;
-    const int result = SSL_write_ex(impl_->ssl.get(), bytes.data(), bytes.size(), &sent);
+    const int result = impl_->library->SSL_write_ex(impl_->ssl.get(), bytes.data(), bytes.size(), &sent);
     if (result == 1) {
       bytes.remove_prefix(sent);
     } else if (!WaitAsAsked(result)) {
-      ERR_clear_error();
+      impl_->library->ERR_clear_error();
       return false;
     }
   }
@@ -134,11 +146,11 @@ bool CTlsSession::SendAll(std::string_view bytes) {
 long CTlsSession::Receive(char* buffer, std::size_t size) {
   for (;;) {
     std::size_t got = 0;
-    const int result = SSL_read_ex(impl_->ssl.get(), buffer, size, &got);
+    const int result = impl_->library->SSL_read_ex(impl_->ssl.get(), buffer, size, &got);
     if (result == 1) return static_cast<long>(got);
-    if (SSL_get_error(impl_->ssl.get(), result) == SSL_ERROR_ZERO_RETURN) return 0;
+    if (impl_->library->SSL_get_error(impl_->ssl.get(), result) == SSL_ERROR_ZERO_RETURN) return 0;
     if (!WaitAsAsked(result)) {
-      ERR_clear_error();
+      impl_->library->ERR_clear_error();
       return -1;
     }
   }
